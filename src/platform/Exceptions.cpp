@@ -1,0 +1,29 @@
+// Message formatting shared by every error of the program.
+#include "platform/Exceptions.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace trs {
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string result;
+  if (length > 0) {
+    result.resize(static_cast<size_t>(length));
+    std::vsnprintf(result.data(), result.size() + 1, format, args);
+  }
+  va_end(args);
+  return result;
+}
+
+void ThrowListIndexError(long long index) {
+  throw EListError(Format("List index out of bounds (%lld)", index));
+}
+
+}  // namespace trs
