@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the project builds and tests with, from Debian's packages only.
+# Skips apt entirely when everything is already there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  clang libclang-rt-14-dev      # the fuzz build (libFuzzer) and its sanitizers
+  libgtest-dev libgmock-dev     # tests
+  libbenchmark-dev              # benchmarks
+  libpugixml-dev                # XML packets
+  curl                          # the README's examples
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

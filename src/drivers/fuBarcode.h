@@ -1,0 +1,15 @@
+// The barcode label driver: request type Barcode.
+#pragma once
+
+#include "drivers/fuReportBase.h"
+
+namespace trs {
+
+// Until its engine is wired in, this driver answers the staging commands and properties of
+// its base only; SetProperty has nothing to set yet.
+class TBarcode : public TReportBase {
+ public:
+  void SetProperty(const std::string&, const std::string&) override REQUIRES(CallLock) {}
+};
+
+}  // namespace trs

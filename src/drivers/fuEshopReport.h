@@ -1,0 +1,18 @@
+// The express driver: request type Express, printing templates with JSON data.
+#pragma once
+
+#include "drivers/fuReportBase.h"
+
+namespace trs {
+
+// Until its engine is wired in, this driver answers the staging commands and properties of
+// its base only; SetProperty has nothing to set yet.
+class TEShopReport : public TReportBase {
+ public:
+  void SetProperty(const std::string&, const std::string&) override REQUIRES(CallLock) {}
+
+  // Hands JSON data to the express engine and answers its result; -1 while none is wired in.
+  int LoadDataFromJson(const WideString&) REQUIRES(CallLock) { return -1; }
+};
+
+}  // namespace trs

@@ -1,0 +1,78 @@
+// The driver contract every engine driver fulfils, and the table-staging commands all of
+// them share (a table of text columns saved under the product's data directory).
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Mutex.h"
+#include "platform/Text.h"
+
+namespace trs {
+
+class TClientDataSet;
+
+// Process-wide printing state read by IsPrinting on every driver. PrintBracketOpen is set by
+// BeginPrint and cleared by EndPrint on any driver; EngineDialogActive is held while an
+// engine dialog of the report or express drivers is open.
+extern std::atomic<bool> PrintBracketOpen;
+extern std::atomic<bool> EngineDialogActive;
+
+// Base of the six drivers. The endpoint calls a driver only while holding its CallLock, so a
+// driver's state (product path, staged table) sees one request at a time; the calls of
+// different drivers run in parallel.
+//
+// Staged-table states: no columns -> columns defined -> open with a current row (AddDataRow)
+// -> row posted (SetRowStr of the last column) -> ... AddDataTable returns to the first.
+class TReportBase {
+ public:
+  TReportBase();
+  virtual ~TReportBase();
+  TReportBase(const TReportBase&) = delete;
+  TReportBase& operator=(const TReportBase&) = delete;
+
+  // Runs a named method (lower-cased name) with its argument text. The base answers "1" for
+  // a staging command it ran and "-1" for any other name; a driver first asks the base and
+  // looks the name up among its own methods only on "-1".
+  virtual WideString InvokeMethod(const std::string& name, const std::string& args)
+      REQUIRES(CallLock);
+  virtual void SetProperty(const std::string& name, const std::string& value)
+      REQUIRES(CallLock) = 0;
+  // The base answers "isprinting" ("1" or "0"), else "-1".
+  virtual WideString GetProperty(const std::string& name) REQUIRES(CallLock);
+
+  // The directory this driver's engines live in: the product path from the last
+  // SetProductTag when one was found, else the program's own directory.
+  std::string GetProductPath() const REQUIRES(CallLock);
+  // Looks the tag up in the product registry; an unknown tag empties the product path.
+  void SetProductTag(const std::string& tag) REQUIRES(CallLock);
+
+  // Splits a comma list of arguments into trimmed items (see the .cpp for the exact rules).
+  // Without a target list: EAssertionFailed.
+  static void SplitArgs(std::string_view text, std::vector<std::string>* list, char separator);
+  // A column name for `dataset` that no column definition has yet: Price, Price2, Price3.
+  static std::string UniqueColumnName(const TClientDataSet& dataset, std::string wanted);
+
+  // Serialises the calls into this driver; held by the endpoint around each call.
+  mutable TMutex CallLock;
+
+ protected:
+  std::string ProductPath GUARDED_BY(CallLock);
+  std::unique_ptr<TClientDataSet> DataTable GUARDED_BY(CallLock);
+  bool TableOpen GUARDED_BY(CallLock) = false;
+
+ private:
+  void AddDataColumn(const std::vector<std::string>& items) REQUIRES(CallLock);
+  void AddDataRow() REQUIRES(CallLock);
+  void SetRowStr(std::string_view args) REQUIRES(CallLock);
+  void SaveDataTable(const std::string& fileName) REQUIRES(CallLock);
+};
+
+// Refuses a file name from a request that is meant to stay directly inside the data
+// directory: absolute names and names with "/", "\" or ".." fail with EInvalidFileName.
+void CheckDataFileName(const std::string& fileName);
+
+}  // namespace trs

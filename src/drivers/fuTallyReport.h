@@ -1,0 +1,18 @@
+// The report V10 driver: request type ReportV10, or no type at all.
+#pragma once
+
+#include "drivers/fuReportBase.h"
+
+namespace trs {
+
+// Until its engine is wired in, this driver answers the staging commands and properties of
+// its base only; SetProperty has nothing to set yet.
+class TTallyReport : public TReportBase {
+ public:
+  void SetProperty(const std::string&, const std::string&) override REQUIRES(CallLock) {}
+
+  // Hands report data to the engine and answers its result; -1 while no engine is wired in.
+  int LoadDataFromQuill3(const WideString&, int) REQUIRES(CallLock) { return -1; }
+};
+
+}  // namespace trs

@@ -1,0 +1,74 @@
+// The command endpoint: turns each HTTP request into at most three calls on one driver
+// (Method, Set, Get) and answers with the driver's text as UTF-8.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace trs {
+
+class THttpServer;
+struct THttpRequest;
+struct THttpResponse;
+class TReportBase;
+class TTallyReport;
+class TQuillReport;
+class TEShopReport;
+class TBarcode;
+class TBillPrint;
+class TPosDriver;
+
+// Owns the HTTP server and the six drivers. The server listens from the end of the
+// constructor until Stop, the start of SetPort or the destructor. Requests run on the HTTP
+// layer's connection threads; SetPort, Stop and the destructor belong to the caller's
+// (user-interface) thread.
+class TReportServer {
+ public:
+  static constexpr int DefaultPort = 8086;
+
+  // Creates the drivers and starts listening on `port` (8086 in the program; tests pass 0
+  // for a free one). A port that cannot be listened on ends construction with its error.
+  explicit TReportServer(int port = DefaultPort);
+  // Stops the server, then frees the server and the drivers in the order they were made.
+  ~TReportServer();
+  TReportServer(const TReportServer&) = delete;
+  TReportServer& operator=(const TReportServer&) = delete;
+
+  // Moves the server to another port. If that port cannot be listened on, the server stays
+  // stopped and the error reaches the caller.
+  void SetPort(int port);
+  void Stop();
+  bool Listening() const;
+  // The ports really listened on (differs from the asked port only for port 0).
+  std::vector<int> BoundPorts() const;
+
+  // The request handler of the HTTP server.
+  void HandleCommand(const THttpRequest& request, THttpResponse& response);
+
+ private:
+  WideString DispatchToDriver(TReportBase& driver, const THttpRequest& request);
+  void ListenOn(int port);
+
+  std::unique_ptr<THttpServer> Server;
+  std::unique_ptr<TTallyReport> ReportV10;
+  std::unique_ptr<TQuillReport> ReportV11;
+  std::unique_ptr<TEShopReport> Express;
+  std::unique_ptr<TBarcode> Barcode;
+  std::unique_ptr<TBillPrint> BillPrint;
+  std::unique_ptr<TPosDriver> PosDriver;
+  int Port = 0;
+};
+
+// The value of the first parameter line whose name matches (ASCII case ignored); lines are
+// "name=value" in the narrow page, trimmed on both sides of the first "=". Empty when none.
+WideString ParamValue(const std::vector<std::string>& paramLines, std::string_view name);
+
+// Splits "name: argument text" at the first colon into the trimmed name and argument, both
+// in the narrow page; without a colon the argument is empty.
+std::pair<std::string, std::string> SplitCommand(std::u16string_view text);
+
+}  // namespace trs

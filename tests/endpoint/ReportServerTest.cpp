@@ -1,0 +1,123 @@
+// The request grammar and the dispatch to drivers, called the way the HTTP layer calls it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "endpoint/HttpServer.h"
+#include "endpoint/fuReportServer.h"
+#include "platform/Exceptions.h"
+#include "platform/ProgramFile.h"
+
+namespace trs {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ReportServerTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { Server = new TReportServer(0); }
+  static void TearDownTestSuite() {
+    delete Server;
+    Server = nullptr;
+  }
+  void SetUp() override { ASSERT_EQ(Call({"Method=EndPrint", "Get=IsPrinting"}), "0"); }
+
+  // Answers a request with these parameter lines and body; errors escape as exceptions.
+  static std::string Call(std::vector<std::string> params, std::string body = "") {
+    THttpRequest request;
+    request.Method = "GET";
+    request.Target = "/";
+    request.Params = std::move(params);
+    request.RawBody = std::move(body);
+    THttpResponse response;
+    Server->HandleCommand(request, response);
+    EXPECT_EQ(response.Status, 200);
+    return response.Content;
+  }
+
+  static TReportServer* Server;
+};
+
+TReportServer* ReportServerTest::Server = nullptr;
+
+TEST_F(ReportServerTest, TypeSelectsTheDriverWithoutRegardToCase) {
+  // A table staged on the V10 driver has columns; on another driver the same row fails.
+  Call({"Method=AddDataTable"});
+  Call({"type=reportV10", "Method=AddDataColumn:A,"});
+  EXPECT_EQ(Call({"TYPE=ReportV10", "Method=AddDataRow"}), "1");
+  EXPECT_EQ(Call({"Method=AddDataRow"}), "1");             // no type: V10 too
+  EXPECT_EQ(Call({"type=", "Method=AddDataRow"}), "1");    // empty type: V10 too
+  for (const char* type : {"ReportV11", "express", "BARCODE", "BillPrint", "posdriver"}) {
+    Call({std::string("type=") + type, "Method=AddDataTable"});
+    EXPECT_THROW(Call({std::string("type=") + type, "Method=AddDataRow"}), EDatabaseError) << type;
+  }
+  EXPECT_EQ(Call({"type=Printer", "Method=BeginPrint", "Get=IsPrinting"}), "");
+  EXPECT_EQ(Call({"Get=IsPrinting"}), "0") << "an unknown type reaches no driver";
+}
+
+TEST_F(ReportServerTest, MethodSetAndGetRunInOrderAndGetWins) {
+  EXPECT_EQ(Call({"Method=BeginPrint"}), "1");
+  EXPECT_EQ(Call({"Get=IsPrinting", "Method=EndPrint"}), "0") << "Method runs before Get";
+  EXPECT_EQ(Call({"Method=AddDataTable", "Get=NoSuchProperty"}), "-1");
+  EXPECT_EQ(Call({"Set=Anything:1"}), "");
+  EXPECT_EQ(Call({"Method=NoSuchMethod"}), "-1");
+  EXPECT_EQ(Call({"Method=Print"}), "-1");
+}
+
+TEST_F(ReportServerTest, ParameterNamesAndValuesAreTrimmedAndTheFirstWins) {
+  EXPECT_EQ(Call({" method = BeginPrint ", "Method=EndPrint", "get=isprinting"}), "1");
+  EXPECT_EQ(Call({"noequals", "=Get", "Method=EndPrint", "Get=IsPrinting"}), "0");
+}
+
+TEST_F(ReportServerTest, SplitCommandKeepsLaterColons) {
+  EXPECT_EQ(SplitCommand(u" Print : a:b "), (std::pair<std::string, std::string>{"Print", "a:b"}));
+  EXPECT_EQ(SplitCommand(u"Print"), (std::pair<std::string, std::string>{"Print", ""}));
+  EXPECT_EQ(SplitCommand(u":x"), (std::pair<std::string, std::string>{"", "x"}));
+  EXPECT_EQ(ParamValue({"a=1", "A=2"}, "a"), u"1");
+  EXPECT_EQ(ParamValue({"b= \xE4\xB8\xAD "}, "B"), u"\u4E2D");
+  EXPECT_EQ(ParamValue({"b"}, "b"), u"");
+}
+
+TEST_F(ReportServerTest, BodyMethodsReachTheirDrivers) {
+  // The engines are not wired in yet: their loaders answer -1 whichever driver was chosen.
+  EXPECT_EQ(Call({"type=Barcode", "Method=LoadDataFromQuill3"}, "data"), "-1");
+  EXPECT_EQ(Call({"Method=LoadDataFromJson"}, "{}"), "-1");
+  EXPECT_EQ(Call({"Method=LoadDataFromJSON", "Get=IsPrinting"}, "{}"), "0");
+}
+
+TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
+  const fs::path root = fs::temp_directory_path() / ("trs-tag-" + std::to_string(::getpid()));
+  fs::create_directories(root / "etc/Tally/Quill");
+  fs::create_directories(root / "标签/data");
+  std::ofstream(root / "etc/Tally/Quill/Report.conf") << "条码=" << (root / "标签").string() << "/\n";
+  setenv("XDG_CONFIG_DIRS", (root / "etc").c_str(), 1);
+
+  const auto stage = [](const std::string& type, const std::string& file) {
+    Call({"type=" + type, "Method=AddDataTable"});
+    Call({"type=" + type, "Method=AddDataColumn:A,"});
+    Call({"type=" + type, "Method=AddDataRow"});
+    Call({"type=" + type, "Method=SaveDataTable:" + file});
+  };
+  EXPECT_EQ(Call({"type=Barcode", "Method=setproducttag"}, "条码"), "");
+  stage("Barcode", "tagged.cds");
+  EXPECT_TRUE(fs::exists(root / "标签/data/tagged.cds"));
+  // The tag reached only the barcode driver; the others stage beside the program.
+  const fs::path programData = fs::path(ProgramDirectory()) / "data";
+  stage("BillPrint", "tagged-bill.cds");
+  EXPECT_FALSE(fs::exists(root / "标签/data/tagged-bill.cds"));
+  EXPECT_TRUE(fs::remove(programData / "tagged-bill.cds"));
+  // An invalid UTF-8 body counts as empty: no product, the program directory again.
+  EXPECT_EQ(Call({"type=Barcode", "Method=SetProductTag", "Get=IsPrinting"}, "\xE6\x9D"), "0");
+  stage("Barcode", "untagged.cds");
+  EXPECT_TRUE(fs::remove(programData / "untagged.cds"));
+
+  unsetenv("XDG_CONFIG_DIRS");
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace trs
