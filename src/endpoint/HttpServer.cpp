@@ -1,0 +1,271 @@
+// The listening thread, the connection workers and the graceful close.
+#include "endpoint/HttpServer.h"
+
+#include <algorithm>
+
+#include "platform/Exceptions.h"
+
+namespace trs {
+
+namespace {
+
+// After the response, the client gets this long to close its side while we drain what it
+// still sends; closing with unread input would reset the connection and could destroy the
+// response before the client reads it.
+constexpr std::chrono::milliseconds DrainTime{1500};
+
+// A connection's socket as the request reader sees it. A close seen after Stop() began is
+// reported as a failure, so that a cut-off POST body never reaches the handler.
+class TSocketStream : public IHttpStream {
+ public:
+  TSocketStream(TSocket& socket, const std::atomic<bool>& aborted) : Socket(socket), Aborted(aborted) {}
+
+  long Read(char* buffer, size_t size) override {
+    const TSocketReceive r = Socket.Receive(buffer, size);
+    if (r.Kind == TSocketReceive::Data) return static_cast<long>(r.Count);
+    if (r.Kind == TSocketReceive::Closed && !Aborted.load()) return 0;
+    return -1;
+  }
+  bool WriteAll(std::string_view data) override { return Socket.SendAll(data); }
+
+ private:
+  TSocket& Socket;
+  const std::atomic<bool>& Aborted;
+};
+
+void CloseGracefully(TSocket& socket) {
+  socket.ShutdownWrite();
+  const auto deadline = std::chrono::steady_clock::now() + DrainTime;
+  char buffer[4096];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    socket.SetReceiveTimeout(static_cast<int>(left.count()));
+    if (socket.Receive(buffer, sizeof buffer).Kind != TSocketReceive::Data) break;
+  }
+}
+
+}  // namespace
+
+struct THttpServer::TConnection {
+  TSocket Socket;
+  bool Reading = true;  // still waiting for its request; guarded by StateMutex
+  std::atomic<bool> Aborted{false};
+};
+
+THttpServer::THttpServer(THttpHandler handler) : Handler(std::move(handler)) {}
+
+THttpServer::~THttpServer() {
+  Stop();
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard<std::mutex> lock(StateMutex);
+    WorkersQuit = true;
+    for (TConnection* connection : Connections) {
+      connection->Aborted = true;
+      connection->Socket.ShutdownBoth();
+    }
+    workers.swap(Workers);
+  }
+  WorkQueued.notify_all();
+  for (std::thread& worker : workers) worker.join();
+}
+
+void THttpServer::SetDefaultPort(int port) {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  DefaultPort = port;
+}
+
+void THttpServer::SetReuseAddress(bool on) {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  ReuseAddress = on;
+}
+
+void THttpServer::ClearBindings() {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  Bindings.clear();
+}
+
+void THttpServer::AddBinding(const std::string& address, int port) {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  Bindings.emplace_back(address, port);
+}
+
+void THttpServer::SetIdleTimeout(std::chrono::milliseconds timeout) {
+  IdleTimeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, timeout.count()));
+}
+
+void THttpServer::SetMaxBodySize(uint64_t bytes) { MaxBodySize = bytes; }
+
+std::vector<int> THttpServer::BoundPorts() const {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  return Ports;
+}
+
+void THttpServer::Start() {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  if (Running) return;
+  std::vector<std::pair<std::string, int>> bindings = Bindings;
+  if (bindings.empty()) {
+    bindings.emplace_back("127.0.0.1", DefaultPort);
+    if (LoopbackIpv6Available()) bindings.emplace_back("::1", DefaultPort);
+  }
+  // Built locally first: a failure part-way closes what was opened and leaves us stopped.
+  std::vector<TSocket> listeners;
+  std::vector<int> ports;
+  for (const auto& [address, port] : bindings) {
+    listeners.push_back(ListenTcp(address, port, ReuseAddress));
+    ports.push_back(listeners.back().LocalPort());
+  }
+  auto waiter = std::make_unique<TSocketWaiter>();
+  {
+    std::lock_guard<std::mutex> state(StateMutex);
+    ListenStopping = false;
+  }
+  Listeners = std::move(listeners);
+  Ports = std::move(ports);
+  Waiter = std::move(waiter);
+  ListenThread = std::thread(&THttpServer::ListenLoop, this);
+  Running = true;
+}
+
+void THttpServer::Stop() {
+  std::lock_guard<std::mutex> lock(ControlMutex);
+  if (!Running) return;
+  {
+    std::lock_guard<std::mutex> state(StateMutex);
+    ListenStopping = true;
+  }
+  SlotFreed.notify_all();
+  Waiter->Wake();
+  ListenThread.join();
+  Listeners.clear();
+  Waiter.reset();
+  Ports.clear();
+  {
+    // Connections still waiting for their request would otherwise hold on until the idle
+    // timeout; the ones being handled finish normally.
+    std::lock_guard<std::mutex> state(StateMutex);
+    for (TConnection* connection : Connections) {
+      if (!connection->Reading) continue;
+      connection->Aborted = true;
+      connection->Socket.ShutdownRead();
+    }
+  }
+  Running = false;
+}
+
+void THttpServer::ListenLoop() {
+  std::vector<TSocket*> listeners;
+  for (TSocket& listener : Listeners) listeners.push_back(&listener);
+  std::vector<size_t> ready;
+  try {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(StateMutex);
+        SlotFreed.wait(lock, [this] { return ListenStopping || InService < MaxConnections; });
+        if (ListenStopping) return;
+      }
+      if (!Waiter->Wait(listeners, ready)) return;
+      bool accepted = false;
+      for (const size_t index : ready) {
+        // Take everything pending on this listener, as far as the cap allows.
+        for (;;) {
+          {
+            std::lock_guard<std::mutex> lock(StateMutex);
+            if (InService >= MaxConnections) break;
+          }
+          TSocket socket = listeners[index]->Accept();
+          if (!socket.Valid()) break;
+          accepted = true;
+          Dispatch(std::move(socket));
+        }
+      }
+      if (!accepted) {
+        // Readable yet nothing accepted: the client gave up in between, or the process is
+        // out of descriptors. Pause rather than spin on a listener that stays readable.
+        std::unique_lock<std::mutex> lock(StateMutex);
+        SlotFreed.wait_for(lock, std::chrono::milliseconds(10), [this] { return ListenStopping; });
+      }
+    }
+  } catch (const std::exception&) {
+    // poll() itself failed; the server stops accepting rather than bringing the process down.
+  }
+}
+
+void THttpServer::Dispatch(TSocket socket) {
+  const int timeout = IdleTimeoutMs.load();
+  socket.SetReceiveTimeout(timeout);
+  socket.SetSendTimeout(timeout);
+  auto connection = std::make_shared<TConnection>();
+  connection->Socket = std::move(socket);
+  std::lock_guard<std::mutex> lock(StateMutex);
+  Connections.insert(connection.get());
+  ++InService;
+  Queue.push_back(connection);
+  // Every queued connection needs a waiting worker of its own; a woken worker leaves the
+  // idle count only when it takes its connection, so compare against the queue, not 1.
+  if (Queue.size() > static_cast<size_t>(IdleWorkers) && Workers.size() < static_cast<size_t>(MaxConnections)) {
+    try {
+      Workers.emplace_back(&THttpServer::WorkerLoop, this);
+    } catch (const std::exception&) {
+      if (Workers.empty()) {  // no thread can ever take it: give the connection up
+        Queue.pop_back();
+        Connections.erase(connection.get());
+        --InService;
+        return;
+      }
+    }
+  }
+  WorkQueued.notify_one();
+}
+
+void THttpServer::WorkerLoop() {
+  for (;;) {
+    std::shared_ptr<TConnection> connection;
+    {
+      std::unique_lock<std::mutex> lock(StateMutex);
+      ++IdleWorkers;
+      WorkQueued.wait(lock, [this] { return WorkersQuit || !Queue.empty(); });
+      --IdleWorkers;
+      if (Queue.empty()) return;
+      connection = std::move(Queue.front());
+      Queue.pop_front();
+    }
+    try {
+      Serve(*connection);
+    } catch (...) {
+      // Out of memory while reading, most likely; the connection is given up, the worker stays.
+    }
+    EndConnection(*connection);
+  }
+}
+
+void THttpServer::Serve(TConnection& connection) {
+  TSocketStream stream(connection.Socket, connection.Aborted);
+  THttpRequest request;
+  const uint64_t maxBodySize = MaxBodySize.load();
+  THttpReadResult result = THttpRequestReader(stream, maxBodySize).Read(request);
+  {
+    std::lock_guard<std::mutex> lock(StateMutex);
+    connection.Reading = false;
+    if (connection.Aborted) result = THttpReadResult::Drop;
+  }
+  const std::optional<THttpResponse> response = AnswerHttpRequest(result, request, Handler, maxBodySize);
+  if (!response) return;
+  if (connection.Socket.SendAll(FormatHttpResponse(*response))) CloseGracefully(connection.Socket);
+}
+
+void THttpServer::EndConnection(TConnection& connection) {
+  {
+    // Unregistered before the close, so Stop never shuts down a descriptor number that the
+    // OS has meanwhile handed to someone else.
+    std::lock_guard<std::mutex> lock(StateMutex);
+    Connections.erase(&connection);
+    --InService;
+  }
+  SlotFreed.notify_one();
+  connection.Socket.Close();
+}
+
+}  // namespace trs

@@ -1,0 +1,2 @@
+# TCP sockets for the HTTP layer; the per-OS source is chosen here.
+target_sources(trs_platform PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/Socket_posix.cpp)
