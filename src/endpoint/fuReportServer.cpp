@@ -12,17 +12,6 @@
 #include "platform/Socket.h"
 
 namespace trs {
-namespace {
-
-// Runs one call on a driver while holding its lock: a driver sees one call at a time.
-template <typename Driver, typename Call>
-auto CallDriver(Driver& driver, Call call) {
-  TLockGuard guard(driver.CallLock);
-  return call(driver);
-}
-
-}  // namespace
-
 TReportServer::TReportServer(int port)
     : Server(std::make_unique<THttpServer>(
           [this](const THttpRequest& request, THttpResponse& response) {
@@ -87,35 +76,45 @@ void TReportServer::HandleCommand(const THttpRequest& request, THttpResponse& re
 }
 
 WideString TReportServer::DispatchToDriver(TReportBase& driver, const THttpRequest& request) {
+  // Each call holds the lock of the driver it runs on, so a driver sees one call at a time.
   WideString result;
   if (const WideString method = ParamValue(request.Params, "Method"); !method.empty()) {
-    const auto [name, args] = SplitCommand(method);
-    const std::string command = LowerAscii(name);
+    const std::pair<std::string, std::string> command = SplitCommand(method);
+    const std::string name = LowerAscii(command.first);
     // Three methods take their data from the request body rather than the argument text.
-    if (command == "loaddatafromquill3") {
+    if (name == "loaddatafromquill3") {
       const WideString body = DecodeUtf8Body(request.RawBody);
-      const int answer = (&driver == ReportV10.get())
-          ? CallDriver(*ReportV10, [&](TTallyReport& d) { return d.LoadDataFromQuill3(body, 0); })
-          : CallDriver(*ReportV11, [&](TQuillReport& d) { return d.LoadDataFromQuill3(body, 0); });
+      int answer;
+      if (&driver == ReportV10.get()) {
+        TLockGuard guard(ReportV10->CallLock);
+        answer = ReportV10->LoadDataFromQuill3(body, 0);
+      } else {
+        TLockGuard guard(ReportV11->CallLock);
+        answer = ReportV11->LoadDataFromQuill3(body, 0);
+      }
       result = NarrowToWide(IntToStr(answer));
-    } else if (command == "loaddatafromjson") {
+    } else if (name == "loaddatafromjson") {
       const WideString body = DecodeUtf8Body(request.RawBody);
-      const int answer = CallDriver(*Express, [&](TEShopReport& d) { return d.LoadDataFromJson(body); });
-      result = NarrowToWide(IntToStr(answer));
-    } else if (command == "setproducttag") {
+      TLockGuard guard(Express->CallLock);
+      result = NarrowToWide(IntToStr(Express->LoadDataFromJson(body)));
+    } else if (name == "setproducttag") {
       const std::string tag = WideToNarrow(DecodeUtf8Body(request.RawBody));
-      CallDriver(driver, [&](TReportBase& d) { d.SetProductTag(tag); });
+      TLockGuard guard(driver.CallLock);
+      driver.SetProductTag(tag);
     } else {
-      result = CallDriver(driver, [&](TReportBase& d) { return d.InvokeMethod(command, args); });
+      TLockGuard guard(driver.CallLock);
+      result = driver.InvokeMethod(name, command.second);
     }
   }
   if (const WideString set = ParamValue(request.Params, "Set"); !set.empty()) {
-    const auto [name, value] = SplitCommand(set);
-    CallDriver(driver, [&](TReportBase& d) { d.SetProperty(LowerAscii(name), value); });
+    const std::pair<std::string, std::string> property = SplitCommand(set);
+    TLockGuard guard(driver.CallLock);
+    driver.SetProperty(LowerAscii(property.first), property.second);
   }
   if (const WideString get = ParamValue(request.Params, "Get"); !get.empty()) {
     const std::string name = LowerAscii(SplitCommand(get).first);
-    result = CallDriver(driver, [&](TReportBase& d) { return d.GetProperty(name); });
+    TLockGuard guard(driver.CallLock);
+    result = driver.GetProperty(name);
   }
   return result;
 }

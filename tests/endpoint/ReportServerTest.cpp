@@ -1,12 +1,15 @@
 // The request grammar and the dispatch to drivers, called the way the HTTP layer calls it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <unistd.h>
 
+#include "dataset/ClientDataSet.h"
 #include "endpoint/HttpServer.h"
 #include "endpoint/fuReportServer.h"
 #include "platform/Exceptions.h"
@@ -117,6 +120,38 @@ TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
 
   unsetenv("XDG_CONFIG_DIRS");
   fs::remove_all(root);
+}
+
+
+TEST_F(ReportServerTest, ConcurrentRequestsOnOneDriverSeeOneCallAtATime) {
+  Call({"type=PosDriver", "Method=AddDataTable"});
+  Call({"type=PosDriver", "Method=AddDataColumn:A,"});
+  Call({"type=PosDriver", "Method=AddDataColumn:B,"});
+  // Each posting SetRowStr stores exactly one row, however the threads interleave; a row
+  // another thread's AddDataRow replaced makes that SetRowStr fail instead.
+  std::atomic<int> posted{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      const std::string type = t % 2 ? "type=PosDriver" : "type=posdriver";
+      for (int i = 0; i < 200; ++i) {
+        Call({type, "Method=AddDataRow"});
+        try {
+          Call({type, "Method=SetRowStr:1,v" + std::to_string(i)});
+          ++posted;
+        } catch (const EDatabaseError&) {
+        }
+        Call({"type=Express", i % 2 ? "Method=BeginPrint" : "Method=EndPrint", "Get=IsPrinting"});
+      }
+    });
+  for (auto& thread : threads) thread.join();
+  Call({"type=PosDriver", "Method=SaveDataTable:concurrent.cds"});
+  const fs::path file = fs::path(ProgramDirectory()) / "data/concurrent.cds";
+  TClientDataSet saved;
+  saved.LoadFromFile(file.string());
+  fs::remove(file);
+  EXPECT_GT(posted.load(), 0);
+  EXPECT_EQ(saved.RecordCount(), posted.load());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ class TProgramUnderTest {
   TProgramUnderTest& operator=(const TProgramUnderTest&) = delete;
 
   int Port() const { return PortNumber; }
+  pid_t ProcessId() const { return Pid; }
   const std::filesystem::path& Directory() const { return Dir; }
   // Sends SIGTERM and waits (up to `seconds`) for the exit; returns the exit status, or -1
   // when the program did not end in time.
