@@ -32,6 +32,9 @@ enum class TFieldType : uint8_t {
   ftBlob,       // bytes; Subtype says what kind ("Binary", "Text", "Graphics", ...)
 };
 
+// The widest text column (in bytes) CreateDataSet accepts; wider is "Invalid field size".
+inline constexpr int MaxTextFieldSize = 8192;
+
 struct TFieldDef {
   std::string Name;
   TFieldType DataType = TFieldType::ftString;
@@ -91,10 +94,20 @@ class TClientDataSet {
   void SetFieldBlob(int index, std::string_view bytes);
   void SetFieldNull(int index);
 
+  // Typed setters: integers, doubles and TDateTime values (days since 1899-12-30, the time
+  // of day as the fraction), converted to the column's type as the text setters would.
+  void SetFieldInteger(int index, int64_t value);
+  void SetFieldFloat(int index, double value);
+  void SetFieldDateTime(int index, double value);
+
   bool FieldIsNull(int index) const;
   std::string FieldAsString(int index) const;  // narrow text; dates in the process format
   int32_t FieldAsInteger(int index) const;     // EConvertError for text that is no integer
   std::string FieldAsBytes(int index) const;   // the stored bytes (blob content, text bytes)
+  std::u16string FieldAsWideText(int index) const;
+  // NULL numbers and dates read as 0; text goes through the standard conversions.
+  double FieldAsFloat(int index) const;
+  double FieldAsDateTime(int index) const;     // TDateTime
 
   // --- Cursor over posted rows
   void First();
@@ -115,8 +128,9 @@ class TClientDataSet {
   // The whole table as a binary data packet, and the table replaced by one.
   std::string Data() const;
   void SetData(std::string_view packet);
-  // The table as an XML packet (UTF-8 variant).
+  // The table as an XML packet (UTF-8 variant), and the table replaced by one.
   std::string XmlData() const;
+  void SetXmlData(std::string_view packet);
 
   // Bytes held by the posted rows (for the memory benchmark).
   size_t StorageBytes() const;
