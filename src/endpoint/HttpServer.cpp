@@ -1,4 +1,4 @@
-// The listening thread, the connection workers and the graceful close.
+// The connection workers, the listening role they share, and the graceful close.
 #include "endpoint/HttpServer.h"
 
 #include <algorithm>
@@ -65,9 +65,9 @@ THttpServer::~THttpServer() {
       connection->Aborted = true;
       connection->Socket.ShutdownBoth();
     }
-    workers.swap(Workers);
+    workers.swap(Workers);  // no worker starts another once listening has ended
   }
-  WorkQueued.notify_all();
+  LeaderWanted.notify_all();
   for (std::thread& worker : workers) worker.join();
 }
 
@@ -118,14 +118,23 @@ void THttpServer::Start() {
     ports.push_back(listeners.back().LocalPort());
   }
   auto waiter = std::make_unique<TSocketWaiter>();
+  std::vector<TSocket*> handles;
+  for (TSocket& listener : listeners) handles.push_back(&listener);
   {
     std::lock_guard<std::mutex> state(StateMutex);
-    ListenStopping = false;
+    Waiter = std::move(waiter);
+    ListenerHandles = std::move(handles);
+    Listening = true;
+    PassLeadership();
+    if (Workers.empty()) {  // not even one thread could be started
+      Listening = false;
+      Waiter.reset();
+      ListenerHandles.clear();
+      throw Exception("Could not start a connection thread.");
+    }
   }
   Listeners = std::move(listeners);
   Ports = std::move(ports);
-  Waiter = std::move(waiter);
-  ListenThread = std::thread(&THttpServer::ListenLoop, this);
   Running = true;
 }
 
@@ -133,105 +142,70 @@ void THttpServer::Stop() {
   std::lock_guard<std::mutex> lock(ControlMutex);
   if (!Running) return;
   {
-    std::lock_guard<std::mutex> state(StateMutex);
-    ListenStopping = true;
-  }
-  SlotFreed.notify_all();
-  Waiter->Wake();
-  ListenThread.join();
-  Listeners.clear();
-  Waiter.reset();
-  Ports.clear();
-  {
+    std::unique_lock<std::mutex> state(StateMutex);
+    Listening = false;
+    Waiter->Wake();
+    LeaderLeft.wait(state, [this] { return !LeaderActive; });
+    // Nobody uses the listeners now and nobody will until the next Start.
+    ListenerHandles.clear();
+    Waiter.reset();
     // Connections still waiting for their request would otherwise hold on until the idle
     // timeout; the ones being handled finish normally.
-    std::lock_guard<std::mutex> state(StateMutex);
     for (TConnection* connection : Connections) {
       if (!connection->Reading) continue;
       connection->Aborted = true;
       connection->Socket.ShutdownRead();
     }
   }
+  Listeners.clear();
+  Ports.clear();
   Running = false;
 }
 
-void THttpServer::ListenLoop() {
-  std::vector<TSocket*> listeners;
-  for (TSocket& listener : Listeners) listeners.push_back(&listener);
-  std::vector<size_t> ready;
-  try {
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(StateMutex);
-        SlotFreed.wait(lock, [this] { return ListenStopping || InService < MaxConnections; });
-        if (ListenStopping) return;
-      }
-      if (!Waiter->Wait(listeners, ready)) return;
-      bool accepted = false;
-      for (const size_t index : ready) {
-        // Take everything pending on this listener, as far as the cap allows.
-        for (;;) {
-          {
-            std::lock_guard<std::mutex> lock(StateMutex);
-            if (InService >= MaxConnections) break;
-          }
-          TSocket socket = listeners[index]->Accept();
-          if (!socket.Valid()) break;
-          accepted = true;
-          Dispatch(std::move(socket));
-        }
-      }
-      if (!accepted) {
-        // Readable yet nothing accepted: the client gave up in between, or the process is
-        // out of descriptors. Pause rather than spin on a listener that stays readable.
-        std::unique_lock<std::mutex> lock(StateMutex);
-        SlotFreed.wait_for(lock, std::chrono::milliseconds(10), [this] { return ListenStopping; });
-      }
-    }
-  } catch (const std::exception&) {
-    // poll() itself failed; the server stops accepting rather than bringing the process down.
-  }
-}
-
-void THttpServer::Dispatch(TSocket socket) {
-  const int timeout = IdleTimeoutMs.load();
-  socket.SetReceiveTimeout(timeout);
-  socket.SetSendTimeout(timeout);
-  auto connection = std::make_shared<TConnection>();
-  connection->Socket = std::move(socket);
-  std::lock_guard<std::mutex> lock(StateMutex);
-  Connections.insert(connection.get());
-  ++InService;
-  Queue.push_back(connection);
-  // Every queued connection needs a waiting worker of its own; a woken worker leaves the
-  // idle count only when it takes its connection, so compare against the queue, not 1.
-  if (Queue.size() > static_cast<size_t>(IdleWorkers) && Workers.size() < static_cast<size_t>(MaxConnections)) {
+void THttpServer::PassLeadership() {
+  if (!Listening || LeaderActive || InService >= MaxConnections) return;
+  if (IdleWorkers > 0) {
+    LeaderWanted.notify_one();
+  } else if (Workers.size() < static_cast<size_t>(MaxConnections)) {
     try {
       Workers.emplace_back(&THttpServer::WorkerLoop, this);
     } catch (const std::exception&) {
-      if (Workers.empty()) {  // no thread can ever take it: give the connection up
-        Queue.pop_back();
-        Connections.erase(connection.get());
-        --InService;
-        return;
-      }
+      // Out of threads: a worker that finishes its connection takes the role instead.
     }
   }
-  WorkQueued.notify_one();
 }
 
 void THttpServer::WorkerLoop() {
   for (;;) {
-    std::shared_ptr<TConnection> connection;
+    TSocketWaiter* waiter = nullptr;
+    std::vector<TSocket*> listeners;
     {
       std::unique_lock<std::mutex> lock(StateMutex);
       ++IdleWorkers;
-      WorkQueued.wait(lock, [this] { return WorkersQuit || !Queue.empty(); });
+      LeaderWanted.wait(lock, [this] {
+        return WorkersQuit || (Listening && !LeaderActive && InService < MaxConnections);
+      });
       --IdleWorkers;
-      if (Queue.empty()) return;
-      connection = std::move(Queue.front());
-      Queue.pop_front();
+      if (WorkersQuit) return;
+      LeaderActive = true;
+      waiter = Waiter.get();
+      listeners = ListenerHandles;
     }
+    TSocket socket = Lead(*waiter, listeners);
+    std::unique_ptr<TConnection> connection;
+    {
+      std::lock_guard<std::mutex> lock(StateMutex);
+      LeaderActive = false;
+      LeaderLeft.notify_all();
+      if (socket.Valid()) {
+        connection = std::make_unique<TConnection>();
+        connection->Socket = std::move(socket);
+        Connections.insert(connection.get());
+        ++InService;
+      }
+      PassLeadership();
+    }
+    if (!connection) continue;
     try {
       Serve(*connection);
     } catch (...) {
@@ -241,7 +215,28 @@ void THttpServer::WorkerLoop() {
   }
 }
 
+TSocket THttpServer::Lead(TSocketWaiter& waiter, const std::vector<TSocket*>& listeners) {
+  std::vector<size_t> ready;
+  for (;;) {
+    try {
+      if (!waiter.Wait(listeners, ready)) return TSocket();
+    } catch (const std::exception&) {
+      ready.clear();  // poll() itself failed; retried after the pause below
+    }
+    for (const size_t index : ready) {
+      TSocket socket = listeners[index]->Accept();
+      if (socket.Valid()) return socket;
+    }
+    // Readable yet nothing accepted: the client gave up in between, or the process is out
+    // of descriptors. Pause rather than spin on a listener that stays readable.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 void THttpServer::Serve(TConnection& connection) {
+  const int timeout = IdleTimeoutMs.load();
+  connection.Socket.SetReceiveTimeout(timeout);
+  connection.Socket.SetSendTimeout(timeout);
   TSocketStream stream(connection.Socket, connection.Aborted);
   THttpRequest request;
   const uint64_t maxBodySize = MaxBodySize.load();
@@ -263,8 +258,8 @@ void THttpServer::EndConnection(TConnection& connection) {
     std::lock_guard<std::mutex> lock(StateMutex);
     Connections.erase(&connection);
     --InService;
+    PassLeadership();  // nobody listens while the cap is reached
   }
-  SlotFreed.notify_one();
   connection.Socket.Close();
 }
 

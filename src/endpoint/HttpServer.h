@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,15 +21,18 @@
 
 namespace trs {
 
-// One listening thread polls every binding; each accepted connection is served by a worker
-// thread: read one request, answer it (the handler, or 413, or nothing when the request
-// cannot be read), close gracefully. Workers are reused; their number grows on demand up to
-// MaxConnections.
+// Connections are served by a pool of worker threads that take the listening role in turn:
+// one worker at a time (the leader) waits on every binding; when it accepts a connection
+// it hands the role on and serves that connection itself: read one request, answer it (the
+// handler, or 413, or nothing when the request cannot be read), close gracefully. No
+// hand-off between threads lies on a request's path. The pool grows on demand up to
+// MaxConnections threads and is reused across Stop/Start.
 //
-// Invariants: at most MaxConnections connections are in service at once (the listener stops
-// accepting until one ends; the rest wait in the backlog). Every connection is registered
-// while its socket is open, so Stop and the destructor can reach it. Start/Stop are meant
-// for one controlling thread; the handler runs on worker threads, several at a time.
+// Invariants: at most MaxConnections connections are in service at once (nobody listens
+// until one ends; the rest wait in the backlog). At most one thread listens, and only
+// between Start and Stop. Every connection is registered while its socket is open, so Stop
+// and the destructor can reach it. Start/Stop are meant for one controlling thread; the
+// handler runs on worker threads, several at a time.
 //
 // Stop ends listening and cuts connections still waiting for their request; requests being
 // handled finish and are answered, without Stop waiting for them. The destructor also
@@ -50,7 +52,7 @@ class THttpServer {
   void SetReuseAddress(bool on);  // on by default
   void ClearBindings();
   void AddBinding(const std::string& address, int port);
-  // How long one read may wait for the client before the connection is given up.
+  // How long one read (or write) may wait for the client before the connection is given up.
   void SetIdleTimeout(std::chrono::milliseconds timeout);
   void SetMaxBodySize(uint64_t bytes);
 
@@ -66,9 +68,9 @@ class THttpServer {
  private:
   struct TConnection;
 
-  void ListenLoop();
-  void Dispatch(TSocket socket);
   void WorkerLoop();
+  TSocket Lead(TSocketWaiter& waiter, const std::vector<TSocket*>& listeners);
+  void PassLeadership();  // with StateMutex held
   void Serve(TConnection& connection);
   void EndConnection(TConnection& connection);
 
@@ -77,26 +79,26 @@ class THttpServer {
   std::atomic<uint64_t> MaxBodySize{HttpDefaultMaxBodySize};
   std::atomic<bool> Running{false};
 
-  // Configuration and the listening side; held by Start, Stop and the setters.
+  // Configuration and the listening sockets; held by Start, Stop and the setters.
   mutable std::mutex ControlMutex;
   int DefaultPort = 0;
   bool ReuseAddress = true;
   std::vector<std::pair<std::string, int>> Bindings;
   std::vector<int> Ports;
-  std::vector<TSocket> Listeners;  // used only by the listening thread while it runs
-  std::unique_ptr<TSocketWaiter> Waiter;
-  std::thread ListenThread;
+  std::vector<TSocket> Listeners;
 
-  // The connections and the worker pool.
+  // The listening role, the connections and the pool.
   std::mutex StateMutex;
-  std::condition_variable SlotFreed;   // InService fell, or the listener is to stop
-  std::condition_variable WorkQueued;  // Queue grew, or the workers are to quit
-  bool ListenStopping = false;
+  std::condition_variable LeaderWanted;  // the role may be free to take, or the workers are to quit
+  std::condition_variable LeaderLeft;    // the leader gave the role up (Stop waits for it)
+  bool Listening = false;     // between Start and Stop
+  bool LeaderActive = false;  // a worker holds the role; Listeners and Waiter stay open meanwhile
   bool WorkersQuit = false;
   int InService = 0;
-  int IdleWorkers = 0;
+  int IdleWorkers = 0;        // workers waiting for the role
+  std::vector<TSocket*> ListenerHandles;
+  std::unique_ptr<TSocketWaiter> Waiter;
   std::unordered_set<TConnection*> Connections;
-  std::deque<std::shared_ptr<TConnection>> Queue;
   std::vector<std::thread> Workers;
 };
 

@@ -1,9 +1,11 @@
-// Fuzz target: parameter decoding. Decoding never grows a piece, never yields a zero byte,
-// and leaves text without escapes as it is (apart from "+").
+// Fuzz target: parameter decoding. Decoding never grows a piece, yields no zero byte that was
+// not sent as one, and leaves text without escapes as it is (apart from "+").
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "endpoint/HttpParams.h"
 
@@ -30,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& line = lines[index++];
     Check(line == DecodeHttpParam(piece));
     Check(line.size() <= piece.size());
-    Check(line.find('\0') == std::string::npos);
+    Check(std::count(line.begin(), line.end(), '\0') <= std::count(piece.begin(), piece.end(), '\0'));
     if (piece.find('%') == std::string_view::npos) {
       std::string plain(piece);
       for (char& c : plain)
