@@ -18,19 +18,35 @@ constexpr std::chrono::milliseconds DrainTime{1500};
 // reported as a failure, so that a cut-off POST body never reaches the handler.
 class TSocketStream : public IHttpStream {
  public:
-  TSocketStream(TSocket& socket, const std::atomic<bool>& aborted) : Socket(socket), Aborted(aborted) {}
+  TSocketStream(TSocket& socket, const std::atomic<bool>& aborted, int timeoutMs)
+      : Socket(socket), Aborted(aborted), TimeoutMs(timeoutMs) {}
 
   long Read(char* buffer, size_t size) override {
-    const TSocketReceive r = Socket.Receive(buffer, size);
+    // A browser's request has usually arrived by the time it is read; the timeout is set
+    // (a system call) only once a read has to wait.
+    TSocketReceive r = Socket.Receive(buffer, size, false);
+    if (r.Kind == TSocketReceive::TimedOut) {
+      if (!TimeoutSet) Socket.SetReceiveTimeout(TimeoutMs);
+      TimeoutSet = true;
+      r = Socket.Receive(buffer, size);
+    }
     if (r.Kind == TSocketReceive::Data) return static_cast<long>(r.Count);
     if (r.Kind == TSocketReceive::Closed && !Aborted.load()) return 0;
     return -1;
   }
-  bool WriteAll(std::string_view data) override { return Socket.SendAll(data); }
+  bool WriteAll(std::string_view data) override {
+    // A small answer fits the socket's send buffer and cannot block; only a larger one
+    // needs the timeout against a client that stops reading.
+    if (data.size() > SendBufferFloor) Socket.SetSendTimeout(TimeoutMs);
+    return Socket.SendAll(data);
+  }
 
  private:
+  static constexpr size_t SendBufferFloor = 16384;
   TSocket& Socket;
   const std::atomic<bool>& Aborted;
+  const int TimeoutMs;
+  bool TimeoutSet = false;
 };
 
 void CloseGracefully(TSocket& socket) {
@@ -234,10 +250,7 @@ TSocket THttpServer::Lead(TSocketWaiter& waiter, const std::vector<TSocket*>& li
 }
 
 void THttpServer::Serve(TConnection& connection) {
-  const int timeout = IdleTimeoutMs.load();
-  connection.Socket.SetReceiveTimeout(timeout);
-  connection.Socket.SetSendTimeout(timeout);
-  TSocketStream stream(connection.Socket, connection.Aborted);
+  TSocketStream stream(connection.Socket, connection.Aborted, IdleTimeoutMs.load());
   THttpRequest request;
   const uint64_t maxBodySize = MaxBodySize.load();
   THttpReadResult result = THttpRequestReader(stream, maxBodySize).Read(request);
@@ -248,7 +261,7 @@ void THttpServer::Serve(TConnection& connection) {
   }
   const std::optional<THttpResponse> response = AnswerHttpRequest(result, request, Handler, maxBodySize);
   if (!response) return;
-  if (connection.Socket.SendAll(FormatHttpResponse(*response))) CloseGracefully(connection.Socket);
+  if (stream.WriteAll(FormatHttpResponse(*response))) CloseGracefully(connection.Socket);
 }
 
 void THttpServer::EndConnection(TConnection& connection) {

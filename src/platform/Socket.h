@@ -48,8 +48,9 @@ class TSocket {
   }
   void Close();
 
-  // Blocking receive, bounded by the receive timeout (none until set).
-  TSocketReceive Receive(char* buffer, size_t size);
+  // Receive bounded by the receive timeout (none until set); with wait false it takes only
+  // what has already arrived and reports TimedOut when nothing has.
+  TSocketReceive Receive(char* buffer, size_t size, bool wait = true);
   // Sends every byte (never raising SIGPIPE); false when the peer is gone or a send timed out.
   bool SendAll(std::string_view data);
   // Timeouts for each single receive / send; 0 waits for ever.

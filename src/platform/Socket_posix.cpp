@@ -74,9 +74,9 @@ void TSocket::Close() {
   if (Native != InvalidNative) ::close(Fd(Release()));
 }
 
-TSocketReceive TSocket::Receive(char* buffer, size_t size) {
+TSocketReceive TSocket::Receive(char* buffer, size_t size, bool wait) {
   for (;;) {
-    const ssize_t n = ::recv(Fd(Native), buffer, size, 0);
+    const ssize_t n = ::recv(Fd(Native), buffer, size, wait ? 0 : MSG_DONTWAIT);
     if (n > 0) return {TSocketReceive::Data, static_cast<size_t>(n)};
     if (n == 0) return {TSocketReceive::Closed, 0};
     if (errno == EINTR) continue;
