@@ -14,6 +14,7 @@
 #include "endpoint/fuReportServer.h"
 #include "platform/Exceptions.h"
 #include "platform/ProgramFile.h"
+#include "platform/Socket.h"
 
 namespace trs {
 namespace {
@@ -152,6 +153,27 @@ TEST_F(ReportServerTest, ConcurrentRequestsOnOneDriverSeeOneCallAtATime) {
   fs::remove(file);
   EXPECT_GT(posted.load(), 0);
   EXPECT_EQ(saved.RecordCount(), posted.load());
+}
+
+
+TEST(ReportServerPort, SetPortToATakenPortLeavesTheServerStoppedAndSaysWhy) {
+  TReportServer server(0);
+  ASSERT_TRUE(server.Listening());
+  const TSocket taken = ListenTcp("127.0.0.1", 0, true);
+  try {
+    server.SetPort(taken.LocalPort());
+    ADD_FAILURE() << "listened on a taken port";
+  } catch (const Exception& error) {
+    EXPECT_STREQ(error.what(), "Could not bind socket. Address and port are already in use.");
+  }
+  EXPECT_FALSE(server.Listening());
+  server.SetPort(0);  // a free port: listening again, at once
+  EXPECT_TRUE(server.Listening());
+  const int port = server.BoundPorts().front();
+  server.Stop();
+  EXPECT_FALSE(server.Listening());
+  server.SetPort(port);  // the port it just left is free again straight away
+  EXPECT_EQ(server.BoundPorts().front(), port);
 }
 
 }  // namespace
