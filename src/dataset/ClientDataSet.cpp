@@ -359,7 +359,13 @@ std::string TClientDataSet::XmlData() const {
   });
 }
 
-void TClientDataSet::SetXmlData(std::string_view bytes) { Impl->Load(bytes, packet::ReadXmlPacket); }
+void TClientDataSet::SetXmlData(std::string_view bytes) {
+  if (bytes.empty()) {
+    Impl->Close();
+    return;
+  }
+  Impl->Load(bytes, packet::ReadXmlPacket);
+}
 
 size_t TClientDataSet::StorageBytes() const { return Impl->Table.StorageBytes(); }
 

@@ -125,7 +125,8 @@ class TClientDataSet {
   // Closes, reads the packet (binary or XML, told apart by content) and opens.
   // EFOpenError when the file cannot be opened; EDatabaseError for a malformed packet.
   void LoadFromFile(const std::string& path);
-  // The whole table as a binary data packet, and the table replaced by one.
+  // The whole table as a binary data packet, and the table replaced by one (no bytes: the
+  // table is closed).
   std::string Data() const;
   void SetData(std::string_view packet);
   // The table as an XML packet (UTF-8 variant), and the table replaced by one.

@@ -2,6 +2,7 @@
 #include "dataset/MidasBinary.h"
 
 #include <cstring>
+#include <optional>
 
 #include "platform/Exceptions.h"
 
@@ -316,11 +317,11 @@ void ReadBinaryPacket(std::string_view bytes, TPacketTable& table) {
     table.Columns.push_back(std::move(column));
   }
 
-  std::vector<uint32_t> previous;
+  std::optional<TProperty> changeLog;
   const auto datasetProperties = static_cast<uint16_t>(in.Number(2, "the dataset properties"));
   for (size_t p = 0; p < datasetProperties; ++p) {
-    const TProperty property = ReadProperty(in);
-    if (property.Name == "CHANGE_LOG") previous = PreviousVersions(property, rowCount);
+    TProperty property = ReadProperty(in);
+    if (property.Name == "CHANGE_LOG") changeLog = property;
   }
   // Metadata past 64 KiB leaves the 16-bit offset meaningless.
   if ((flags & FlagDataOffset) && in.Pos() <= 0xFFFF && dataOffset != in.Pos())
@@ -330,6 +331,9 @@ void ReadBinaryPacket(std::string_view bytes, TPacketTable& table) {
   const size_t minRow = 1 + StatusBytes(fieldCount);
   if (rowCount > in.Remaining() / minRow)
     ThrowBadPacket(Format("%u records cannot fit in %zu bytes", rowCount, in.Remaining()));
+  // Only a row count the bytes can hold sizes the change log's table.
+  std::vector<uint32_t> previous;
+  if (changeLog) previous = PreviousVersions(*changeLog, rowCount);
   TRowResolver resolver(bytes, table.Columns, std::move(previous));
   for (uint32_t row = 0; row < rowCount; ++row) resolver.Scan(in, row);
   if (in.Remaining() != 0) ThrowBadPacket(Format("%zu bytes follow the last record", in.Remaining()));

@@ -1,6 +1,7 @@
 // XML MIDAS data packets, UTF-8 variant: the writer and the reader.
 #include "dataset/MidasXml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <pugixml.hpp>
@@ -259,6 +260,12 @@ std::optional<std::string> XmlPayload(const TColumn& column, TXmlValue kind, std
   return std::nullopt;
 }
 
+// Looks attribute names up without copying them.
+struct TNameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 TColumn ReadField(const pugi::xml_node& field, size_t index) {
   TColumn column;
   const std::string_view attrName = field.attribute("attrname").value();
@@ -318,9 +325,10 @@ std::string WriteXmlPacket(const TPacketTable& table, const TRowRef* pending) {
     const bool raw = column.Storage == TStorage::Array || column.Base() == btBCD;
     if (!column.Def.Subtype.empty() && !raw) AppendAttribute(out, "SUBTYPE", NarrowToUtf8(column.Def.Subtype));
     if (type.Value == TXmlValue::Text || type.Value == TXmlValue::WideText) {
-      const int width = column.Width >= 0 ? column.Width
-                        : type.Value == TXmlValue::WideText ? 2 * column.Def.Size
-                                                             : column.Def.Size;
+      // A text column always states its width; one read without WIDTH gets the widest a
+      // 16-bit WIDTH can state.
+      const long long size = type.Value == TXmlValue::WideText ? 2LL * column.Def.Size : column.Def.Size;
+      const long long width = column.Width >= 0 ? column.Width : std::min(size, 0xFFFFLL & ~1LL);
       out += " WIDTH=\"" + std::to_string(width) + "\"";
     } else if (column.Width >= 0 && !raw) {
       out += " WIDTH=\"" + std::to_string(column.Width) + "\"";
@@ -348,7 +356,7 @@ void ReadXmlPacket(std::string_view bytes, TPacketTable& table) {
   const pugi::xml_node fields = packet.child("METADATA").child("FIELDS");
   if (!fields) ThrowBadPacket("the XML has no DATAPACKET/METADATA/FIELDS element");
 
-  std::unordered_map<std::string, size_t> byAttrName;
+  std::unordered_map<std::string, size_t, TNameHash, std::equal_to<>> byAttrName;
   std::vector<TXmlValue> kinds;
   for (const pugi::xml_node field : fields.children("FIELD")) {
     table.Columns.push_back(ReadField(field, table.Columns.size()));
@@ -370,7 +378,7 @@ void ReadXmlPacket(std::string_view bytes, TPacketTable& table) {
         const auto state = ParseCount(attribute.value());
         if (!state) ThrowBadPacket(Format("record %zu has the RowState '%s'", record, attribute.value()));
         rowState = *state;
-      } else if (const auto found = byAttrName.find(std::string(name)); found != byAttrName.end()) {
+      } else if (const auto found = byAttrName.find(name); found != byAttrName.end()) {
         values[found->second] = attribute.value();
       }
     }

@@ -10,7 +10,7 @@
 namespace trs::packet {
 namespace {
 
-constexpr size_t MaxChunk = 256 * 1024;
+constexpr size_t MaxChunk = 64 * 1024;
 // Rows above this get a chunk of their own, which bounds the space a chunk leaves unused.
 constexpr size_t BigRow = MaxChunk / 8;
 
@@ -206,6 +206,16 @@ const char* TRowArena::Store(std::string_view bytes) {
 
 void TRowArena::Clear() { *this = TRowArena(); }
 
+void TRowIndex::push_back(const TRowRef& row) {
+  if (Count == Blocks.size() * BlockRows) Blocks.push_back(std::make_unique<TRowRef[]>(BlockRows));
+  Blocks[Count / BlockRows][Count % BlockRows] = row;
+  ++Count;
+}
+
+size_t TRowIndex::CapacityBytes() const {
+  return Blocks.size() * BlockRows * sizeof(TRowRef) + Blocks.capacity() * sizeof(Blocks[0]);
+}
+
 void TPacketTable::AppendRow(std::string_view encoded) {
   if (encoded.size() > UINT32_MAX) throw EDatabaseError("Record size exceeds 4 GB");
   RowList.push_back(TRowRef{Arena.Store(encoded), static_cast<uint32_t>(encoded.size())});
@@ -213,7 +223,7 @@ void TPacketTable::AppendRow(std::string_view encoded) {
 }
 
 size_t TPacketTable::StorageBytes() const {
-  return Arena.CapacityBytes() + RowList.capacity() * sizeof(TRowRef);
+  return Arena.CapacityBytes() + RowList.CapacityBytes();
 }
 
 void TPacketTable::ClearRows() {

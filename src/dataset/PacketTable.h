@@ -109,6 +109,41 @@ class TRowArena {
   size_t Capacity = 0;
 };
 
+// References to the rows in fixed-size blocks: the index grows without copying itself and
+// never holds more than one block of unused slots (a doubling vector could hold as many
+// unused slots as used ones).
+class TRowIndex {
+ public:
+  static constexpr size_t BlockRows = 512;
+
+  class TIterator {
+   public:
+    TIterator(const TRowIndex* index, size_t position) : Index(index), Position(position) {}
+    const TRowRef& operator*() const { return (*Index)[Position]; }
+    TIterator& operator++() {
+      ++Position;
+      return *this;
+    }
+    bool operator!=(const TIterator& other) const { return Position != other.Position; }
+
+   private:
+    const TRowIndex* Index;
+    size_t Position;
+  };
+
+  void push_back(const TRowRef& row);
+  size_t size() const { return Count; }
+  bool empty() const { return Count == 0; }
+  const TRowRef& operator[](size_t i) const { return Blocks[i / BlockRows][i % BlockRows]; }
+  TIterator begin() const { return {this, 0}; }
+  TIterator end() const { return {this, Count}; }
+  size_t CapacityBytes() const;
+
+ private:
+  std::vector<std::unique_ptr<TRowRef[]>> Blocks;
+  size_t Count = 0;
+};
+
 // Columns and the rows of the current view, each row in binary packet form with status 0
 // and field status 0 or 1 only.
 class TPacketTable {
@@ -116,7 +151,7 @@ class TPacketTable {
   std::vector<TColumn> Columns;
 
   void AppendRow(std::string_view encoded);
-  const std::vector<TRowRef>& Rows() const { return RowList; }
+  const TRowIndex& Rows() const { return RowList; }
   size_t RowBytes() const { return TotalRowBytes; }
   // Memory held by the rows: arena chunks plus the row index.
   size_t StorageBytes() const;
@@ -125,7 +160,7 @@ class TPacketTable {
 
  private:
   TRowArena Arena;
-  std::vector<TRowRef> RowList;
+  TRowIndex RowList;
   size_t TotalRowBytes = 0;
 };
 
