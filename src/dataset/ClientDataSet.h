@@ -61,7 +61,9 @@ class TClientDataSet {
 
   // --- Table state
   // Creates the table from the definitions and opens it, empty. Without definitions:
-  // EDatabaseError "No fields defined.  Cannot create dataset".
+  // EDatabaseError "No fields defined.  Cannot create dataset"; a text column wider than
+  // MaxTextFieldSize bytes: "Invalid field size"; two fields of one name, or a BCD field
+  // (only packets bring those): EDatabaseError.
   void CreateDataSet();
   bool Active() const;
   // Closes the table and drops its rows (the definitions stay).
@@ -122,7 +124,8 @@ class TClientDataSet {
   // and renamed over it, so a failure leaves the old file whole. A file that cannot be
   // created: EFCreateError 'Cannot create file "<path>". <reason>'.
   void SaveToFile(const std::string& path);
-  // Closes, reads the packet (binary or XML, told apart by content) and opens.
+  // Closes, reads the packet (binary or XML, told apart by content) and opens; the
+  // definitions become the packet's fields.
   // EFOpenError when the file cannot be opened; EDatabaseError for a malformed packet.
   void LoadFromFile(const std::string& path);
   // The whole table as a binary data packet, and the table replaced by one (no bytes: the
