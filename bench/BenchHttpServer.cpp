@@ -1,5 +1,6 @@
-// Benchmark: THttpServer answering "GET /?Get=IsPrinting" one connection per request, as
-// browsers call us, beside a floor server measured in the same run.
+// Benchmark: the endpoint (TReportServer on its HTTP server) answering
+// "GET /?Get=IsPrinting" one connection per request, as browsers call us, beside a floor
+// server measured in the same run.
 //
 // The floor does the least an answer takes: one thread accepts, reads up to the empty line,
 // writes a fixed 200 answer with the same headers and Connection: close, and closes. Both
@@ -16,8 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClient.h"
 #include "endpoint/HttpResponseWriter.h"
 #include "endpoint/HttpServer.h"
+#include "endpoint/fuReportServer.h"
 #include "platform/Socket.h"
 
 namespace {
@@ -69,19 +72,7 @@ class TFloorServer {
 };
 
 // One browser-style request: connect, send, read until the server closes. False on a wrong answer.
-bool OneRequest(int port) {
-  TSocket socket = ConnectTcp("127.0.0.1", port);
-  if (!socket.Valid() || !socket.SendAll(Request)) return false;
-  socket.SetReceiveTimeout(5000);
-  std::string reply;
-  char buffer[4096];
-  for (;;) {
-    const TSocketReceive r = socket.Receive(buffer, sizeof buffer);
-    if (r.Kind != TSocketReceive::Data) break;
-    reply.append(buffer, r.Count);
-  }
-  return reply == Answer;
-}
+bool OneRequest(int port) { return bench::Fetch(port, Request) == Answer; }
 
 struct TSequential {
   double P50Us, P99Us, PerSecond;
@@ -109,7 +100,7 @@ double RunConcurrent(int port, int clients, double seconds, int& errors) {
   std::vector<std::thread> threads;
   for (int c = 0; c < clients; ++c)
     threads.emplace_back([&] {
-      while (Clock::now() < until) {
+          while (Clock::now() < until) {
         failed += !OneRequest(port);
         ++done;
       }
@@ -150,9 +141,8 @@ TOptions ParseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
   const TOptions options = ParseOptions(argc, argv);
   TFloorServer floor;
-  THttpServer server([](const THttpRequest&, THttpResponse& response) { response.Content.assign(1, '0'); });
-  server.AddBinding("127.0.0.1", 0);
-  server.Start();
+  // The real endpoint, listening as the program does (loopback, IPv4 and IPv6).
+  TReportServer server(0);
   const int serverPort = server.BoundPorts().at(0);
 
   int errors = 0;
@@ -173,7 +163,7 @@ int main(int argc, char** argv) {
 
   std::printf("bench_http: %d sequential requests and %.1f s of %d concurrent clients per round, %d rounds (medians)\n",
               options.Requests, options.Seconds, options.Clients, options.Rounds);
-  std::printf("%-28s %12s %12s %8s\n", "", "floor", "THttpServer", "ratio");
+  std::printf("%-28s %12s %12s %8s\n", "", "floor", "endpoint", "ratio");
   const auto row = [](const char* name, double floorValue, double serverValue, bool higherIsBetter) {
     const double ratio = higherIsBetter ? serverValue / floorValue : floorValue / serverValue;
     std::printf("%-28s %12.1f %12.1f %7.2fx\n", name, floorValue, serverValue, ratio);
@@ -184,6 +174,6 @@ int main(int argc, char** argv) {
   char name[64];
   std::snprintf(name, sizeof name, "%d clients requests/s", options.Clients);
   row(name, Median(conc[0]), Median(conc[1]), true);
-  std::printf("(ratio: THttpServer relative to the floor, higher is better; failed requests: %d)\n", errors);
+  std::printf("(ratio: the endpoint relative to the floor, higher is better; failed requests: %d)\n", errors);
   return errors == 0 ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClient.h"
 #include "BenchClock.h"
 #include "ProgramUnderTest.h"
 #include "endpoint/HttpServer.h"
@@ -72,13 +73,16 @@ int main() {
   kill(sleeper, SIGTERM);
   waitpid(sleeper, nullptr, 0);
 
+  const auto get = [&](const std::string& query) {
+    return BodyOf(trs::bench::Fetch(program.Port(), "GET /?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+  };
   const auto run = [&](const std::string& file) {
     for (const std::string& query : queries)
-      if (BodyOf(trs::test::Get(program.Port(), query)) != "1") {
+      if (get(query) != "1") {
         std::fprintf(stderr, "request failed: %s\n", query.c_str());
         std::exit(1);
       }
-    trs::test::Get(program.Port(), "type=Barcode&Method=SaveDataTable:" + file);
+    if (get("type=Barcode&Method=SaveDataTable:" + file) != "1") std::exit(1);
   };
   const double httpSeconds = trs::bench::BestSeconds(1, [&] { run("bench.cds"); });
   run("bench.xml");

@@ -51,8 +51,11 @@ class TSocketStream : public IHttpStream {
 
 void CloseGracefully(TSocket& socket) {
   socket.ShutdownWrite();
-  const auto deadline = std::chrono::steady_clock::now() + DrainTime;
   char buffer[4096];
+  // Only input still unread at the close makes the OS answer with a reset. A client that
+  // sent nothing beyond its request (a browser) is closed at once; one that did is drained.
+  if (socket.Receive(buffer, sizeof buffer, false).Kind != TSocketReceive::Data) return;
+  const auto deadline = std::chrono::steady_clock::now() + DrainTime;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
@@ -69,6 +72,15 @@ struct THttpServer::TConnection {
   std::atomic<bool> Aborted{false};
 };
 
+// The listeners of one Start..Stop period, with the signal that wakes their waiters at Stop.
+struct THttpServer::TListening {
+  std::vector<TSocket> Listeners;
+  std::vector<TSocket*> Handles;
+  TWakeSignal Wake;
+  uint64_t Generation = 0;  // counts from 1, one per Start
+  int Waiters = 0;  // workers between taking this generation and their accept; StateMutex
+};
+
 THttpServer::THttpServer(THttpHandler handler) : Handler(std::move(handler)) {}
 
 THttpServer::~THttpServer() {
@@ -83,7 +95,7 @@ THttpServer::~THttpServer() {
     }
     workers.swap(Workers);  // no worker starts another once listening has ended
   }
-  LeaderWanted.notify_all();
+  ListeningBegan.notify_all();
   for (std::thread& worker : workers) worker.join();
 }
 
@@ -126,30 +138,22 @@ void THttpServer::Start() {
     bindings.emplace_back("127.0.0.1", DefaultPort);
     if (LoopbackIpv6Available()) bindings.emplace_back("::1", DefaultPort);
   }
-  // Built locally first: a failure part-way closes what was opened and leaves us stopped.
-  std::vector<TSocket> listeners;
+  // Built apart first: a failure part-way closes what was opened and leaves us stopped.
+  auto listening = std::make_shared<TListening>();
+  listening->Generation = ++Generations;
   std::vector<int> ports;
   for (const auto& [address, port] : bindings) {
-    listeners.push_back(ListenTcp(address, port, ReuseAddress));
-    ports.push_back(listeners.back().LocalPort());
+    listening->Listeners.push_back(ListenTcp(address, port, ReuseAddress));
+    ports.push_back(listening->Listeners.back().LocalPort());
   }
-  auto waiter = std::make_unique<TSocketWaiter>();
-  std::vector<TSocket*> handles;
-  for (TSocket& listener : listeners) handles.push_back(&listener);
+  for (TSocket& listener : listening->Listeners) listening->Handles.push_back(&listener);
   {
     std::lock_guard<std::mutex> state(StateMutex);
-    Waiter = std::move(waiter);
-    ListenerHandles = std::move(handles);
-    Listening = true;
-    PassLeadership();
-    if (Workers.empty()) {  // not even one thread could be started
-      Listening = false;
-      Waiter.reset();
-      ListenerHandles.clear();
-      throw Exception("Could not start a connection thread.");
-    }
+    if (IdleWorkers == 0) SpawnWorker();
+    if (Workers.empty()) throw Exception("Could not start a connection thread.");
+    Current = listening;
   }
-  Listeners = std::move(listeners);
+  ListeningBegan.notify_all();
   Ports = std::move(ports);
   Running = true;
 }
@@ -159,12 +163,13 @@ void THttpServer::Stop() {
   if (!Running) return;
   {
     std::unique_lock<std::mutex> state(StateMutex);
-    Listening = false;
-    Waiter->Wake();
-    LeaderLeft.wait(state, [this] { return !LeaderActive; });
-    // Nobody uses the listeners now and nobody will until the next Start.
-    ListenerHandles.clear();
-    Waiter.reset();
+    const std::shared_ptr<TListening> stopping = std::move(Current);
+    stopping->Wake.Wake();
+    WaitersLeft.wait(state, [&] { return stopping->Waiters == 0; });
+    // Nobody waits on the listeners now and nobody will again: close them, so the port is
+    // free at once (a worker still holding this generation only keeps the wake signal).
+    stopping->Handles.clear();
+    stopping->Listeners.clear();
     // Connections still waiting for their request would otherwise hold on until the idle
     // timeout; the ones being handled finish normally.
     for (TConnection* connection : Connections) {
@@ -173,54 +178,65 @@ void THttpServer::Stop() {
       connection->Socket.ShutdownRead();
     }
   }
-  Listeners.clear();
   Ports.clear();
   Running = false;
 }
 
-void THttpServer::PassLeadership() {
-  if (!Listening || LeaderActive || InService >= MaxConnections) return;
-  if (IdleWorkers > 0) {
-    LeaderWanted.notify_one();
-  } else if (Workers.size() < static_cast<size_t>(MaxConnections)) {
-    try {
-      Workers.emplace_back(&THttpServer::WorkerLoop, this);
-    } catch (const std::exception&) {
-      // Out of threads: a worker that finishes its connection takes the role instead.
-    }
+void THttpServer::SpawnWorker() {
+  if (Workers.size() >= static_cast<size_t>(MaxConnections)) return;
+  try {
+    Workers.emplace_back(&THttpServer::WorkerLoop, this);
+  } catch (const std::exception&) {
+    // Out of threads: a worker that finishes its connection waits for the next one instead.
   }
 }
 
 void THttpServer::WorkerLoop() {
+  std::unique_ptr<TListenWaiter> waiter;
+  uint64_t waiterFor = 0;  // the generation the waiter was built for
   for (;;) {
-    TSocketWaiter* waiter = nullptr;
-    std::vector<TSocket*> listeners;
+    std::shared_ptr<TListening> listening;
     {
       std::unique_lock<std::mutex> lock(StateMutex);
       ++IdleWorkers;
-      LeaderWanted.wait(lock, [this] {
-        return WorkersQuit || (Listening && !LeaderActive && InService < MaxConnections);
-      });
-      --IdleWorkers;
-      if (WorkersQuit) return;
-      LeaderActive = true;
-      waiter = Waiter.get();
-      listeners = ListenerHandles;
+      ListeningBegan.wait(lock, [this] { return WorkersQuit || Current != nullptr; });
+      if (WorkersQuit) {
+        --IdleWorkers;
+        return;
+      }
+      listening = Current;
+      ++listening->Waiters;
     }
-    TSocket socket = Lead(*waiter, listeners);
+    TSocket socket;
+    try {
+      if (waiterFor != listening->Generation) {
+        waiter.reset();
+        waiter = std::make_unique<TListenWaiter>(listening->Handles, listening->Wake);
+        waiterFor = listening->Generation;
+      }
+      const int ready = waiter->Wait();
+      if (ready >= 0) socket = listening->Handles[static_cast<size_t>(ready)]->Accept();
+    } catch (const std::exception&) {
+      // The wait could not be set up or failed; pause rather than spin, then try again.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     std::unique_ptr<TConnection> connection;
     {
       std::lock_guard<std::mutex> lock(StateMutex);
-      LeaderActive = false;
-      LeaderLeft.notify_all();
+      --IdleWorkers;
+      if (--listening->Waiters == 0) WaitersLeft.notify_all();
       if (socket.Valid()) {
         connection = std::make_unique<TConnection>();
         connection->Socket = std::move(socket);
         Connections.insert(connection.get());
         ++InService;
+        // Someone must still be waiting for the next connection.
+        if (IdleWorkers == 0 && Current != nullptr) SpawnWorker();
       }
-      PassLeadership();
     }
+    listening.reset();
+    // Woken by Stop (Current is gone, so the next round waits for a Start), or another
+    // worker took the connection.
     if (!connection) continue;
     try {
       Serve(*connection);
@@ -228,24 +244,6 @@ void THttpServer::WorkerLoop() {
       // Out of memory while reading, most likely; the connection is given up, the worker stays.
     }
     EndConnection(*connection);
-  }
-}
-
-TSocket THttpServer::Lead(TSocketWaiter& waiter, const std::vector<TSocket*>& listeners) {
-  std::vector<size_t> ready;
-  for (;;) {
-    try {
-      if (!waiter.Wait(listeners, ready)) return TSocket();
-    } catch (const std::exception&) {
-      ready.clear();  // poll() itself failed; retried after the pause below
-    }
-    for (const size_t index : ready) {
-      TSocket socket = listeners[index]->Accept();
-      if (socket.Valid()) return socket;
-    }
-    // Readable yet nothing accepted: the client gave up in between, or the process is out
-    // of descriptors. Pause rather than spin on a listener that stays readable.
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
@@ -271,7 +269,6 @@ void THttpServer::EndConnection(TConnection& connection) {
     std::lock_guard<std::mutex> lock(StateMutex);
     Connections.erase(&connection);
     --InService;
-    PassLeadership();  // nobody listens while the cap is reached
   }
   connection.Socket.Close();
 }

@@ -17,22 +17,23 @@
 #include "endpoint/HttpMessage.h"
 #include "endpoint/HttpRequestReader.h"
 #include "endpoint/HttpResponseWriter.h"
+#include "platform/ListenWaiter.h"
 #include "platform/Socket.h"
 
 namespace trs {
 
-// Connections are served by a pool of worker threads that take the listening role in turn:
-// one worker at a time (the leader) waits on every binding; when it accepts a connection
-// it hands the role on and serves that connection itself: read one request, answer it (the
-// handler, or 413, or nothing when the request cannot be read), close gracefully. No
-// hand-off between threads lies on a request's path. The pool grows on demand up to
-// MaxConnections threads and is reused across Stop/Start.
+// Connections are served by a pool of worker threads that all wait on the listeners at once;
+// the OS wakes one of them per new connection, and that worker serves it itself: read one
+// request, answer it (the handler, or 413, or nothing when the request cannot be read),
+// close gracefully. No hand-off between threads lies on a request's path. The pool grows on
+// demand (a worker that takes the last idle place starts another) up to MaxConnections
+// threads and is reused across Stop/Start.
 //
-// Invariants: at most MaxConnections connections are in service at once (nobody listens
-// until one ends; the rest wait in the backlog). At most one thread listens, and only
-// between Start and Stop. Every connection is registered while its socket is open, so Stop
-// and the destructor can reach it. Start/Stop are meant for one controlling thread; the
-// handler runs on worker threads, several at a time.
+// Invariants: at most MaxConnections connections are in service at once (with every worker
+// busy nobody waits on the listeners, and the rest wait in the backlog). Workers wait on
+// the listeners only between Start and Stop. Every connection is registered while its
+// socket is open, so Stop and the destructor can reach it. Start/Stop are meant for one
+// controlling thread; the handler runs on worker threads, several at a time.
 //
 // Stop ends listening and cuts connections still waiting for their request; requests being
 // handled finish and are answered, without Stop waiting for them. The destructor also
@@ -67,10 +68,10 @@ class THttpServer {
 
  private:
   struct TConnection;
+  struct TListening;
 
   void WorkerLoop();
-  TSocket Lead(TSocketWaiter& waiter, const std::vector<TSocket*>& listeners);
-  void PassLeadership();  // with StateMutex held
+  void SpawnWorker();  // with StateMutex held
   void Serve(TConnection& connection);
   void EndConnection(TConnection& connection);
 
@@ -79,25 +80,22 @@ class THttpServer {
   std::atomic<uint64_t> MaxBodySize{HttpDefaultMaxBodySize};
   std::atomic<bool> Running{false};
 
-  // Configuration and the listening sockets; held by Start, Stop and the setters.
+  // Configuration; held by Start, Stop and the setters.
   mutable std::mutex ControlMutex;
   int DefaultPort = 0;
   bool ReuseAddress = true;
   std::vector<std::pair<std::string, int>> Bindings;
   std::vector<int> Ports;
-  std::vector<TSocket> Listeners;
+  uint64_t Generations = 0;
 
-  // The listening role, the connections and the pool.
+  // What the workers share.
   std::mutex StateMutex;
-  std::condition_variable LeaderWanted;  // the role may be free to take, or the workers are to quit
-  std::condition_variable LeaderLeft;    // the leader gave the role up (Stop waits for it)
-  bool Listening = false;     // between Start and Stop
-  bool LeaderActive = false;  // a worker holds the role; Listeners and Waiter stay open meanwhile
+  std::condition_variable ListeningBegan;  // Current was set, or the workers are to quit
+  std::condition_variable WaitersLeft;     // a listening generation lost its last waiter
+  std::shared_ptr<TListening> Current;     // the listeners between Start and Stop, else null
   bool WorkersQuit = false;
   int InService = 0;
-  int IdleWorkers = 0;        // workers waiting for the role
-  std::vector<TSocket*> ListenerHandles;
-  std::unique_ptr<TSocketWaiter> Waiter;
+  int IdleWorkers = 0;  // workers waiting for a connection
   std::unordered_set<TConnection*> Connections;
   std::vector<std::thread> Workers;
 };
