@@ -1,11 +1,13 @@
 // Program entry. Until the tray shell exists the program runs headless: it serves requests
 // until SIGINT or SIGTERM, then stops the server and frees it.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "endpoint/fuReportServer.h"
 #include "platform/Convert.h"
@@ -43,8 +45,10 @@ int main() {
   try {
     auto server = std::make_unique<trs::TReportServer>(
         PortFromEnvironment().value_or(trs::TReportServer::DefaultPort));
+    std::vector<int> bound = server->BoundPorts();
+    bound.erase(std::unique(bound.begin(), bound.end()), bound.end());  // IPv4 and IPv6 share it
     std::string ports;
-    for (int port : server->BoundPorts()) ports += (ports.empty() ? "" : ",") + std::to_string(port);
+    for (int port : bound) ports += (ports.empty() ? "" : ",") + std::to_string(port);
     std::printf("TallyReportSrv listening on port %s (program directory %s)\n", ports.c_str(),
                 trs::ProgramDirectory().c_str());
     std::fflush(stdout);
