@@ -1,25 +1,19 @@
 // Parameter source selection and the URL decoding of parameter lines.
 #include "endpoint/HttpParams.h"
 
+#include "platform/Convert.h"
 #include "platform/Text.h"
 
 namespace trs {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads `count` hex digits at text[pos...]; false when any is missing or not hex.
 bool ReadHex(std::string_view text, size_t pos, size_t count, unsigned& value) {
   if (pos + count > text.size()) return false;
   value = 0;
   for (size_t i = 0; i < count; ++i) {
-    const int digit = HexDigit(text[pos + i]);
+    const int digit = HexDigitValue(text[pos + i]);
     if (digit < 0) return false;
     value = value * 16 + static_cast<unsigned>(digit);
   }

@@ -10,13 +10,6 @@
 namespace trs {
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // A whole decimal number ("." as the separator whatever the locale); no hexadecimal, no
 // infinities, no NaN.
 std::optional<double> ParseDecimal(std::string_view text) {
@@ -46,7 +39,7 @@ std::optional<int32_t> TryStrToInt(std::string_view text) {
   if (pos == text.size()) return std::nullopt;
   uint64_t value = 0;
   for (; pos < text.size(); ++pos) {
-    const int digit = hex ? HexDigit(text[pos]) : (text[pos] >= '0' && text[pos] <= '9' ? text[pos] - '0' : -1);
+    const int digit = hex ? HexDigitValue(text[pos]) : (text[pos] >= '0' && text[pos] <= '9' ? text[pos] - '0' : -1);
     if (digit < 0) return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
     if (value > 0xFFFFFFFFULL) return std::nullopt;
@@ -80,5 +73,12 @@ double StrToFloat(std::string_view text) {
 }
 
 std::string IntToStr(long long value) { return std::to_string(value); }
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 }  // namespace trs

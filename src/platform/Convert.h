@@ -22,4 +22,7 @@ double StrToFloat(std::string_view text);
 
 std::string IntToStr(long long value);
 
+// The value of one hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace trs
