@@ -1,5 +1,6 @@
 // The running program: staging a 10,000 x 8 table through one-connection requests (beside
-// the same requests handled in process, without sockets), the saved file's size against
+// the same requests answered by a minimal server process, and handled in process without
+// sockets), the saved file's size against
 // the data's own size, and the idle memory against a minimal process.
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,8 +17,10 @@
 #include "BenchClient.h"
 #include "BenchClock.h"
 #include "ProgramUnderTest.h"
+#include "endpoint/HttpResponseWriter.h"
 #include "endpoint/HttpServer.h"
 #include "endpoint/fuReportServer.h"
+#include "platform/Socket.h"
 
 namespace {
 
@@ -49,6 +52,32 @@ std::vector<std::string> StagingQueries(size_t& rawBytes) {
     }
   }
   return queries;
+}
+
+// A process that does the least an answer takes, as a reference for the transport alone:
+// accept, read up to the empty line, answer "1" with the program's headers, close.
+pid_t StartFloorProcess(int& port) {
+  trs::TSocket listener = trs::ListenTcp("127.0.0.1", 0, true);
+  port = listener.LocalPort();
+  const pid_t child = fork();
+  if (child != 0) return child;
+  const std::string answer = trs::FormatHttpResponse({200, "1"});
+  trs::TSocketWaiter waiter;
+  std::vector<trs::TSocket*> listeners{&listener};
+  std::vector<size_t> ready;
+  char buffer[4096];
+  while (waiter.Wait(listeners, ready)) {
+    for (trs::TSocket socket = listener.Accept(); socket.Valid(); socket = listener.Accept()) {
+      std::string got;
+      while (got.find("\r\n\r\n") == std::string::npos) {
+        const trs::TSocketReceive r = socket.Receive(buffer, sizeof buffer);
+        if (r.Kind != trs::TSocketReceive::Data) break;
+        got.append(buffer, r.Count);
+      }
+      socket.SendAll(answer);
+    }
+  }
+  _exit(0);
 }
 
 }  // namespace
@@ -87,6 +116,15 @@ int main() {
   const double httpSeconds = trs::bench::BestSeconds(1, [&] { run("bench.cds"); });
   run("bench.xml");
 
+  int floorPort = 0;
+  const pid_t floor = StartFloorProcess(floorPort);
+  const double floorSeconds = trs::bench::BestSeconds(1, [&] {
+    for (const std::string& query : queries)
+      trs::bench::Fetch(floorPort, "GET /?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  });
+  kill(floor, SIGTERM);
+  waitpid(floor, nullptr, 0);
+
   // The same requests handled in process: the cost of staging without the transport.
   trs::TReportServer inProcess(0);
   const double directSeconds = trs::bench::BestSeconds(3, [&] {
@@ -107,6 +145,7 @@ int main() {
   const double requests = static_cast<double>(queries.size() + 1);
   std::printf("staging %d rows x %d columns: %.0f requests, one connection each\n", Rows, Columns, requests);
   std::printf("  %-34s %9.3f s  %9.0f req/s\n", "over HTTP (target < 2 s)", httpSeconds, requests / httpSeconds);
+  std::printf("  %-34s %9.3f s  %9.0f req/s\n", "floor process, same requests (ref)", floorSeconds, requests / floorSeconds);
   std::printf("  %-34s %9.3f s  %9.0f req/s\n", "in process, same requests (ref)", directSeconds, requests / directSeconds);
   std::printf("  %-34s %9.0f bytes\n", "data itself (ref)", static_cast<double>(rawBytes));
   std::printf("  %-34s %9.0f bytes  %.2fx\n", "saved binary packet", fileSize("bench.cds"), fileSize("bench.cds") / static_cast<double>(rawBytes));
