@@ -12,6 +12,7 @@
 #include "platform/Socket.h"
 
 namespace trs {
+
 TReportServer::TReportServer(int port)
     : Server(std::make_unique<THttpServer>(
           [this](const THttpRequest& request, THttpResponse& response) {
@@ -26,8 +27,7 @@ TReportServer::TReportServer(int port)
   // Listening starts once every driver exists, so no request can reach a half-built server.
   // (The Internet-zone setting and the control registration of the Windows program have no
   // counterpart here.)
-  Server->SetDefaultPort(port);
-  Server->Start();
+  ListenOn(port);
 }
 
 TReportServer::~TReportServer() {
@@ -48,6 +48,7 @@ void TReportServer::SetPort(int port) {
 }
 
 void TReportServer::ListenOn(int port) {
+  // From a running server: stop first, so that the new port may be the old one.
   Server->Stop();
   Server->SetReuseAddress(true);
   Server->ClearBindings();
