@@ -15,6 +15,9 @@ using WideString = std::u16string;
 // Adopts the user's locale (setlocale(LC_ALL, "")) and with it the narrow code page.
 // Called once at start-up before any thread exists; without it the page is UTF-8.
 void InitNarrowCodePage();
+// Makes `codeset` (an iconv name such as "GBK") the narrow page; "", ASCII and UTF-8 mean
+// UTF-8. Like InitNarrowCodePage, meant for start-up, before other threads use text.
+void UseNarrowCodePage(const std::string& codeset);
 // True when the narrow page is UTF-8 (the conversions then skip iconv).
 bool NarrowIsUtf8();
 
