@@ -145,12 +145,19 @@ std::optional<int32_t> ParseProcessTime(std::string_view text) {
   return static_cast<int32_t>(MsOfDay(hour, minute, second, 0));
 }
 
-std::string FormatProcessDate(int64_t ordinal) {
+namespace {
+
+// yyyy, mm and dd with `separator` between them ("" for the XML form).
+std::string FormatDate(int64_t ordinal, const char* separator) {
   const TCivilDate date = CivilFromOrdinal(ordinal);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d%s%02d%s%02d", date.Year, separator, date.Month, separator, date.Day);
   return text;
 }
+
+}  // namespace
+
+std::string FormatProcessDate(int64_t ordinal) { return FormatDate(ordinal, "-"); }
 
 std::string FormatProcessTime(int64_t msOfDay) {
   const int64_t seconds = msOfDay / 1000;
@@ -166,20 +173,13 @@ std::string FormatProcessDateTime(const TSplitStamp& stamp) {
   return text;
 }
 
-std::string FormatXmlDate(int64_t ordinal) {
-  const TCivilDate date = CivilFromOrdinal(ordinal);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%02d%02d", date.Year, date.Month, date.Day);
-  return text;
-}
+std::string FormatXmlDate(int64_t ordinal) { return FormatDate(ordinal, ""); }
 
+// hh:nn:ss directly followed by three digits of milliseconds.
 std::string FormatXmlTime(int64_t msOfDay) {
-  const int64_t seconds = msOfDay / 1000;
-  char text[64];
-  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld%03lld", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60),
-                static_cast<long long>(msOfDay % 1000));
-  return text;
+  char millis[8];
+  std::snprintf(millis, sizeof millis, "%03lld", static_cast<long long>(msOfDay % 1000));
+  return FormatProcessTime(msOfDay) + millis;
 }
 
 std::string FormatXmlDateTime(const TSplitStamp& stamp) {
