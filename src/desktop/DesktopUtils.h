@@ -1,0 +1,38 @@
+// Small desktop services shared by the rest of the program: its own directory, the three
+// message boxes, the counted busy cursor and the version text of a library file.
+#pragma once
+
+#include <string>
+
+namespace trs {
+
+// The directory of the program's own file, with a trailing separator (narrow text).
+std::string ProgramDir();
+
+// The application title shown as the caption of the information and error boxes
+// ("TallyReportSever" once the shell has started; empty before).
+std::string ApplicationTitle();
+void SetApplicationTitle(std::string title);
+
+// Message boxes owned by the foreground window, with the OK button; they return the
+// button that closed them (MessageBoxResultOk). Texts are narrow text. The caption is the
+// application title, or "系统提示" when the title is empty.
+int ShowInfoBox(const std::string& text);
+// `forward` would hand the text to an error hook; the program installs none.
+int ShowErrorBox(const std::string& text, bool forward);
+// Caption "错误", error icon.
+void ErrorBox(const std::string& text);
+
+// The counted busy cursor: shown from the first begin to the end that brings the count back
+// to 0. Uses "vxBusy.ani" from the program directory when it loads, else the hourglass.
+void BeginBusyCursor();
+void EndBusyCursor();
+// The current nesting count (for tests and diagnostics).
+int BusyCursorCount();
+
+// "%d.%d.%d.%d": the high and low halves of the file version's most significant word, then
+// of the product version's least significant word; a file without version information gives
+// 65535 for each number.
+std::string LibraryVersionText(const std::string& path);
+
+}  // namespace trs

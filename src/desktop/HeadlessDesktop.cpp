@@ -1,0 +1,142 @@
+// The headless desktop backend.
+#include "desktop/HeadlessDesktop.h"
+
+#include <cstdio>
+#include <ctime>
+#include <future>
+
+namespace trs {
+
+namespace {
+
+// Progress messages are worth a log line (long work shows what it is doing); positions are not.
+class THeadlessProgressView : public IProgressView {
+ public:
+  void SetTopmost(bool) override {}
+  void BringToTop() override {}
+  void Show() override { Visible = true; }
+  void Hide() override { Visible = false; }
+  bool IsVisible() override { return Visible; }
+  void SetMessage(const std::string& text) override { LogLine("progress: " + text); }
+  void SetMax(int) override {}
+  void SetPosition(int) override {}
+  void ProcessPaintMessages() override {}
+
+ private:
+  bool Visible = false;
+};
+
+}  // namespace
+
+void LogLine(const std::string& text) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  // One fprintf per line keeps lines from different threads whole.
+  std::fprintf(stderr, "%s TallyReportSrv: %s\n", stamp, text.c_str());
+}
+
+THeadlessDesktop::~THeadlessDesktop() {
+  std::deque<std::function<void()>> dropped;
+  std::lock_guard<std::mutex> guard(Lock);
+  dropped.swap(Queue);
+  State = TLoopState::Ended;
+}
+
+void THeadlessDesktop::RunEventLoop() {
+  std::unique_lock<std::mutex> guard(Lock);
+  MainThread = std::this_thread::get_id();
+  State = TLoopState::Running;
+  while (!QuitAsked) {
+    if (Queue.empty()) {
+      WorkArrived.wait(guard);
+      continue;
+    }
+    std::function<void()> work = std::move(Queue.front());
+    Queue.pop_front();
+    guard.unlock();
+    work();
+    work = nullptr;  // whatever the work owned goes on this thread
+    guard.lock();
+  }
+  State = TLoopState::Ended;
+  std::deque<std::function<void()>> dropped;
+  dropped.swap(Queue);
+  guard.unlock();
+}
+
+void THeadlessDesktop::Quit() {
+  std::lock_guard<std::mutex> guard(Lock);
+  QuitAsked = true;
+  WorkArrived.notify_all();
+}
+
+int THeadlessDesktop::MessageBox(const std::string& text, const std::string& caption,
+                                 unsigned flags) {
+  const char* kind = (flags & MessageBoxIconError) != 0 ? "error" : "message";
+  LogLine(std::string(kind) + " [" + caption + "] " + text);
+  return MessageBoxResultOk;
+}
+
+bool THeadlessDesktop::LoadAnimatedCursor(const std::string&) { return false; }
+void THeadlessDesktop::SetScreenCursor(TScreenCursor) {}
+
+std::unique_ptr<IProgressView> THeadlessDesktop::CreateProgressView() {
+  return std::make_unique<THeadlessProgressView>();
+}
+
+TWindowHandle THeadlessDesktop::ForegroundWindow() { return 0; }
+TWindowHandle THeadlessDesktop::ActiveWindowOfCallingThread() { return 0; }
+bool THeadlessDesktop::IsWindow(TWindowHandle) { return false; }
+void THeadlessDesktop::EnableWindow(TWindowHandle, bool) {}
+void THeadlessDesktop::RaiseToTop(TWindowHandle) {}
+void THeadlessDesktop::SetForegroundWindow(TWindowHandle) {}
+void THeadlessDesktop::SetActiveWindow(TWindowHandle) {}
+
+void THeadlessDesktop::PostToMainThread(std::function<void()> work) {
+  std::unique_lock<std::mutex> guard(Lock);
+  if (State == TLoopState::Ended) {
+    guard.unlock();
+    return;  // `work` is destroyed here, unrun
+  }
+  Queue.push_back(std::move(work));
+  WorkArrived.notify_one();
+}
+
+void THeadlessDesktop::RunOnMainThread(const std::function<void()>& work) {
+  bool runHere;
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    // Without a running loop there is no main thread to wait for.
+    runHere = State != TLoopState::Running || std::this_thread::get_id() == MainThread;
+  }
+  if (runHere) {
+    work();
+    return;
+  }
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  PostToMainThread([&work, done] {
+    try {
+      work();
+      done->set_value();
+    } catch (...) {
+      done->set_exception(std::current_exception());
+    }
+  });
+  try {
+    finished.get();  // rethrows what `work` threw
+  } catch (const std::future_error& error) {
+    if (error.code() != std::future_errc::broken_promise) throw;
+    work();  // the loop ended and dropped the work before running it
+  }
+}
+
+bool THeadlessDesktop::IsMainThread() {
+  std::lock_guard<std::mutex> guard(Lock);
+  return State == TLoopState::Running && std::this_thread::get_id() == MainThread;
+}
+
+}  // namespace trs

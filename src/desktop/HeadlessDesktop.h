@@ -1,0 +1,58 @@
+// The desktop backend of a machine without a display: message boxes and progress messages
+// go to standard error (a box answers OK at once), there are no windows, and the main
+// thread's event loop is a plain work queue.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "desktop/DesktopBackend.h"
+#include "platform/Mutex.h"
+
+namespace trs {
+
+class THeadlessDesktop : public IDesktopBackend {
+ public:
+  THeadlessDesktop() = default;
+  // Drops (destroys without running) whatever work is still queued.
+  ~THeadlessDesktop() override;
+
+  // Runs posted work on the calling thread, which becomes the main thread, until Quit.
+  void RunEventLoop();
+  // Ends the event loop after the work it is running; callable from any thread.
+  void Quit();
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+  bool LoadAnimatedCursor(const std::string& path) override;
+  void SetScreenCursor(TScreenCursor cursor) override;
+  std::unique_ptr<IProgressView> CreateProgressView() override;
+  TWindowHandle ForegroundWindow() override;
+  TWindowHandle ActiveWindowOfCallingThread() override;
+  bool IsWindow(TWindowHandle window) override;
+  void EnableWindow(TWindowHandle window, bool enable) override;
+  void RaiseToTop(TWindowHandle window) override;
+  void SetForegroundWindow(TWindowHandle window) override;
+  void SetActiveWindow(TWindowHandle window) override;
+  void PostToMainThread(std::function<void()> work) override;
+  void RunOnMainThread(const std::function<void()>& work) override;
+  bool IsMainThread() override;
+
+ private:
+  enum class TLoopState { NotStarted, Running, Ended };
+
+  mutable std::mutex Lock;
+  std::condition_variable WorkArrived;
+  std::deque<std::function<void()>> Queue;  // guarded by Lock
+  TLoopState State = TLoopState::NotStarted;  // guarded by Lock
+  bool QuitAsked = false;                     // guarded by Lock
+  std::thread::id MainThread;                 // guarded by Lock
+};
+
+// Writes one line to standard error with the time and a "TallyReportSrv: " prefix; the
+// headless backend's log and the program's start-up messages use it.
+void LogLine(const std::string& text);
+
+}  // namespace trs
