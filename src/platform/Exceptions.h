@@ -12,6 +12,8 @@ class Exception : public std::exception {
   explicit Exception(std::string message) : Message(std::move(message)) {}
   const char* what() const noexcept override { return Message.c_str(); }
   const std::string& GetMessage() const noexcept { return Message; }
+  // Rewords the error in place (the client log turns known failures into guidance).
+  void SetMessage(std::string message) { Message = std::move(message); }
 
  private:
   std::string Message;
