@@ -12,14 +12,25 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
+// The calls without the cursor file's loading, with either busy cursor as "Busy": whether
+// the animated cursor is loaded depends on what ran before in this process.
+Calls WithoutCursorLoading(const Calls& calls) {
+  Calls result;
+  for (const std::string& call : calls) {
+    if (call.rfind("LoadAnimatedCursor", 0) == 0) continue;
+    bool busy = call == "SetScreenCursor(Hourglass)" || call == "SetScreenCursor(Animated)";
+    result.push_back(busy ? "SetScreenCursor(Busy)" : call);
+  }
+  return result;
+}
+
 TEST(ProgressorTest, StartShowsTheMessageWithItsSuffixAndAnEmptyBar) {
   test::TRecordingDesktop desktop;
   TzrProgressor progressor;
   desktop.ClearCalls();
   progressor.Start(Utf8ToNarrow("正在初始化"), 3);
-  EXPECT_EQ(desktop.Calls(), (Calls{
-                                 "LoadAnimatedCursor(" + ProgramDir() + "vxBusy.ani)",
-                                 "SetScreenCursor(Hourglass)",
+  EXPECT_EQ(WithoutCursorLoading(desktop.Calls()), (Calls{
+                                 "SetScreenCursor(Busy)",
                                  "Progress.SetTopmost(1)",
                                  "Progress.BringToTop",
                                  "Progress.Show",
