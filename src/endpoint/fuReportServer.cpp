@@ -13,7 +13,7 @@
 
 namespace trs {
 
-TReportServer::TReportServer(int port)
+TReportServer::TReportServer(int port, std::string listenAddress)
     : Server(std::make_unique<THttpServer>(
           [this](const THttpRequest& request, THttpResponse& response) {
             HandleCommand(request, response);
@@ -23,7 +23,8 @@ TReportServer::TReportServer(int port)
       Express(std::make_unique<TEShopReport>()),
       Barcode(std::make_unique<TBarcode>()),
       BillPrint(std::make_unique<TBillPrint>()),
-      PosDriver(std::make_unique<TPosDriver>()) {
+      PosDriver(std::make_unique<TPosDriver>()),
+      ListenAddress(std::move(listenAddress)) {
   // Listening starts once every driver exists, so no request can reach a half-built server.
   // (The Internet-zone setting and the control registration of the Windows program have no
   // counterpart here.)
@@ -52,9 +53,13 @@ void TReportServer::ListenOn(int port) {
   Server->Stop();
   Server->SetReuseAddress(true);
   Server->ClearBindings();
-  // Loopback only: a print service must not take commands from other machines.
-  Server->AddBinding("127.0.0.1", port);
-  if (LoopbackIpv6Available()) Server->AddBinding("::1", port);
+  if (!ListenAddress.empty()) {
+    Server->AddBinding(ListenAddress, port);  // the owner chose it in CONFIG.CFG
+  } else {
+    // Loopback by default: a print service must not take commands from other machines.
+    Server->AddBinding("127.0.0.1", port);
+    if (LoopbackIpv6Available()) Server->AddBinding("::1", port);
+  }
   Server->Start();
 }
 

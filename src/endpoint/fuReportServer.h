@@ -32,7 +32,9 @@ class TReportServer {
 
   // Creates the drivers and starts listening on `port` (8086 in the program; tests pass 0
   // for a free one). A port that cannot be listened on ends construction with its error.
-  explicit TReportServer(int port = DefaultPort);
+  // `listenAddress` empty means the loopback addresses (127.0.0.1, and ::1 where IPv6
+  // exists); otherwise that one address (e.g. "0.0.0.0"), kept for later port changes.
+  explicit TReportServer(int port = DefaultPort, std::string listenAddress = "");
   // Stops the server, then frees the server and the drivers in the order they were made.
   ~TReportServer();
   TReportServer(const TReportServer&) = delete;
@@ -61,6 +63,7 @@ class TReportServer {
   std::unique_ptr<TBillPrint> BillPrint;
   std::unique_ptr<TPosDriver> PosDriver;
   int Port = 0;
+  std::string ListenAddress;
 };
 
 // The value of the first parameter line whose name matches (ASCII case ignored); lines are

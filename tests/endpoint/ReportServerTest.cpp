@@ -176,5 +176,19 @@ TEST(ReportServerPort, SetPortToATakenPortLeavesTheServerStoppedAndSaysWhy) {
   EXPECT_EQ(server.BoundPorts().front(), port);
 }
 
+TEST(ReportServerPort, AChosenListenAddressIsTheOnlyBindingAndSurvivesAPortChange) {
+  TReportServer server(0, "127.0.0.1");
+  EXPECT_EQ(server.BoundPorts().size(), 1u);
+  server.SetPort(0);
+  ASSERT_EQ(server.BoundPorts().size(), 1u);
+  const int port = server.BoundPorts().front();
+  EXPECT_TRUE(ConnectTcp("127.0.0.1", port).Valid());
+  EXPECT_FALSE(ConnectTcp("::1", port).Valid());  // the loopback pair is not added
+}
+
+TEST(ReportServerPort, AnAddressThatCannotBeListenedOnFailsConstruction) {
+  EXPECT_THROW(TReportServer(0, "192.0.2.1"), Exception);  // not an address of this machine
+}
+
 }  // namespace
 }  // namespace trs
