@@ -10,7 +10,6 @@
 namespace trs {
 
 std::atomic<bool> PrintBracketOpen{false};
-std::atomic<bool> EngineDialogActive{false};
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/ktShowDialog.h"
 #include "platform/Mutex.h"
 #include "platform/Text.h"
 
@@ -16,10 +17,9 @@ namespace trs {
 class TClientDataSet;
 
 // Process-wide printing state read by IsPrinting on every driver. PrintBracketOpen is set by
-// BeginPrint and cleared by EndPrint on any driver; EngineDialogActive is held while an
-// engine dialog of the report or express drivers is open.
+// BeginPrint and cleared by EndPrint on any driver; EngineDialogActive (with the dialog
+// runner) is held while an engine dialog of the report or express drivers is open.
 extern std::atomic<bool> PrintBracketOpen;
-extern std::atomic<bool> EngineDialogActive;
 
 // Base of the six drivers. The endpoint calls a driver only while holding its CallLock, so a
 // driver's state (product path, staged table) sees one request at a time; the calls of
