@@ -9,6 +9,10 @@ packages=(
   libgtest-dev libgmock-dev     # tests
   libbenchmark-dev              # benchmarks
   libpugixml-dev                # XML packets
+  qt6-base-dev libgl-dev        # the tray program (Qt 6 Widgets)
+  libxcb1-dev                   # window operations on X11 desktops
+  xvfb xauth openbox            # tests on a real X server with a window manager
+  trayer xdotool x11-utils      # the end-to-end run of the tray program
   curl                          # the README's examples
 )
 

@@ -2,8 +2,9 @@
 #include "desktop/HeadlessDesktop.h"
 
 #include <cstdio>
-#include <ctime>
 #include <future>
+
+#include "platform/ProcessControl.h"
 
 namespace trs {
 
@@ -29,13 +30,8 @@ class THeadlessProgressView : public IProgressView {
 }  // namespace
 
 void LogLine(const std::string& text) {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
   // One fprintf per line keeps lines from different threads whole.
-  std::fprintf(stderr, "%s TallyReportSrv: %s\n", stamp, text.c_str());
+  std::fprintf(stderr, "%s TallyReportSrv: %s\n", LocalTimestamp().c_str(), text.c_str());
 }
 
 THeadlessDesktop::~THeadlessDesktop() {

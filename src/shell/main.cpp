@@ -1,67 +1,49 @@
-// Program entry. Until the tray shell exists the program runs headless: it serves requests
-// until SIGINT or SIGTERM, then stops the server and frees it.
-#include <algorithm>
-#include <csignal>
-#include <cstdio>
+// Program entry: the tray program on a desktop, the headless service without a display.
+// The tray program lives in the desktop module beside the program, so that the service on
+// a machine without a display never loads the toolkit.
 #include <cstdlib>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
-#include "endpoint/fuReportServer.h"
-#include "platform/Convert.h"
+#include "desktop/DesktopUtils.h"
+#include "desktop/HeadlessDesktop.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/Exceptions.h"
 #include "platform/ProgramFile.h"
 #include "platform/Text.h"
+#include "shell/HeadlessProgram.h"
+#include "shell/ProgramStart.h"
 
 namespace {
 
-// Blocks the stop signals in every thread (threads inherit the mask), so that the main
-// thread alone takes them in sigwait.
-sigset_t BlockStopSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-  return signals;
-}
+using TRunTrayProgram = int(int argc, char** argv, trs::TStopSignalWatcher* stopSignals);
 
-// TALLYREPORTSRV_PORT starts the service on another port (0: any free port); tests use it
-// to run beside an installed copy.
-std::optional<int> PortFromEnvironment() {
-  const char* text = std::getenv("TALLYREPORTSRV_PORT");
-  if (text == nullptr || *text == 0) return std::nullopt;
-  return trs::StrToInt(text);
+const char* const DesktopModuleName = "TallyReportSrv-desktop.so";
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  trs::TStopSignalWatcher stopSignals;  // before any thread exists
   trs::InitNarrowCodePage();
-  const sigset_t stopSignals = BlockStopSignals();
-  try {
-    auto server = std::make_unique<trs::TReportServer>(
-        PortFromEnvironment().value_or(trs::TReportServer::DefaultPort));
-    std::vector<int> bound = server->BoundPorts();
-    bound.erase(std::unique(bound.begin(), bound.end()), bound.end());  // IPv4 and IPv6 share it
-    std::string ports;
-    for (int port : bound) ports += (ports.empty() ? "" : ",") + std::to_string(port);
-    std::printf("TallyReportSrv listening on port %s (program directory %s)\n", ports.c_str(),
-                trs::ProgramDirectory().c_str());
-    std::fflush(stdout);
-
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    std::printf("TallyReportSrv stopping (signal %d)\n", signal);
-    std::fflush(stdout);
-    server->Stop();
-    server.reset();
-    return EXIT_SUCCESS;
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "TallyReportSrv: %s\n", error.what());
-    return EXIT_FAILURE;
+  trs::SetApplicationTitle(trs::ApplicationTitleText);
+  if (DisplayAvailable()) {
+    const std::string path = trs::ProgramDirectory() + DesktopModuleName;
+    try {
+      trs::TDynamicLibrary module = trs::TDynamicLibrary::Load(path);
+      auto* run = module.Entry<TRunTrayProgram>("TrsRunTrayProgram");
+      if (run == nullptr) throw trs::Exception(path + " has no tray program");
+      module.KeepLoaded();  // the toolkit's objects live until the process ends
+      return run(argc, argv, &stopSignals);
+    } catch (const trs::Exception& error) {
+      // The service matters more than the icon: serve on without the tray.
+      trs::LogLine(std::string("no tray icon, running as a service only: ") + error.what());
+    }
   }
+  return trs::RunHeadlessProgram(stopSignals);
 }

@@ -9,34 +9,63 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 namespace trs::test {
 namespace fs = std::filesystem;
 
-TProgramUnderTest::TProgramUnderTest() {
+namespace {
+
+// In the child: the environment of a headless copy with its own session directory.
+[[noreturn]] void ExecProgram(const fs::path& dir, int stdoutFd, const char* stderrName) {
+  if (stdoutFd >= 0) dup2(stdoutFd, STDOUT_FILENO);
+  const int err = open((dir / stderrName).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (err >= 0) dup2(err, STDERR_FILENO);
+  setenv("TALLYREPORTSRV_PORT", "0", 1);
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  const std::string program = (dir / "TallyReportSrv").string();
+  execl(program.c_str(), program.c_str(), nullptr);
+  _exit(127);
+}
+
+int ExitStatusOf(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+TProgramUnderTest::TProgramUnderTest(TProgramOptions options) {
   static int counter = 0;
   Dir = fs::temp_directory_path() / ("trs-program-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
   fs::remove_all(Dir);
   fs::create_directories(Dir / "data");
   // The program finds data/ beside its own file, so it runs from a copy.
   fs::copy_file(TRS_PROGRAM_PATH, Dir / "TallyReportSrv");
+  if (!options.ConfigFile.empty()) {
+    std::ofstream config(Dir / "CONFIG.CFG", std::ios::binary);
+    config << options.ConfigFile;
+  }
 
   int out[2];
   if (pipe(out) != 0) throw std::runtime_error("pipe");
   Pid = fork();
   if (Pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
     close(out[0]);
-    close(out[1]);
-    setenv("TALLYREPORTSRV_PORT", "0", 1);
-    const std::string program = (Dir / "TallyReportSrv").string();
-    execl(program.c_str(), program.c_str(), nullptr);
-    _exit(127);
+    ExecProgram(Dir, out[1], "stderr.txt");
   }
   close(out[1]);
+  if (!options.WaitUntilListening) {
+    close(out[0]);
+    return;
+  }
   // Ready when it says which port it listens on.
   std::string output;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -49,15 +78,23 @@ TProgramUnderTest::TProgramUnderTest() {
     output.append(buffer, static_cast<size_t>(got));
   }
   close(out[0]);
+  ReadyOutput = output;
   const std::string marker = "listening on port ";
   const size_t at = output.find(marker);
-  if (at == std::string::npos) throw std::runtime_error("the program did not start: " + output);
+  if (at == std::string::npos)
+    throw std::runtime_error("the program did not start: " + output + ErrorOutput());
   PortNumber = std::stoi(output.substr(at + marker.size()));
 }
 
-int TProgramUnderTest::Terminate(int seconds) {
+std::string TProgramUnderTest::ErrorOutput() const {
+  std::ifstream file(Dir / "stderr.txt", std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+int TProgramUnderTest::WaitForExit(int seconds) {
   if (Pid <= 0) return -1;
-  kill(Pid, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   int status = 0;
   while (waitpid(Pid, &status, WNOHANG) == 0) {
@@ -65,7 +102,26 @@ int TProgramUnderTest::Terminate(int seconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   Pid = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return ExitStatusOf(status);
+}
+
+int TProgramUnderTest::RunSecondCopy(std::string& errorOutput) const {
+  fs::remove(Dir / "second-stderr.txt");
+  const pid_t second = fork();
+  if (second == 0) ExecProgram(Dir, -1, "second-stderr.txt");
+  int status = 0;
+  waitpid(second, &status, 0);
+  std::ifstream file(Dir / "second-stderr.txt", std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  errorOutput = text.str();
+  return ExitStatusOf(status);
+}
+
+int TProgramUnderTest::Terminate(int seconds) {
+  if (Pid <= 0) return -1;
+  kill(Pid, SIGTERM);
+  return WaitForExit(seconds);
 }
 
 TProgramUnderTest::~TProgramUnderTest() {

@@ -8,11 +8,21 @@
 
 namespace trs::test {
 
-// A copy of TallyReportSrv in its own temporary program directory (with data/), started on
-// a free port; stopped with SIGTERM and removed when the object goes.
+// How to start the program under test.
+struct TProgramOptions {
+  // Written as CONFIG.CFG beside the copy; none when empty.
+  std::string ConfigFile;
+  // Whether to wait for the ready line (a copy that is meant to fail never prints it).
+  bool WaitUntilListening = true;
+};
+
+// A copy of TallyReportSrv in its own temporary program directory (with data/), started
+// headless on a free port (TALLYREPORTSRV_PORT=0) with its own session directory for the
+// single-instance guard; stopped with SIGTERM and removed when the object goes. Its
+// standard error goes to stderr.txt in the directory.
 class TProgramUnderTest {
  public:
-  TProgramUnderTest();
+  explicit TProgramUnderTest(TProgramOptions options = {});
   ~TProgramUnderTest();
   TProgramUnderTest(const TProgramUnderTest&) = delete;
   TProgramUnderTest& operator=(const TProgramUnderTest&) = delete;
@@ -23,11 +33,20 @@ class TProgramUnderTest {
   // Sends SIGTERM and waits (up to `seconds`) for the exit; returns the exit status, or -1
   // when the program did not end in time.
   int Terminate(int seconds = 10);
+  // Waits (up to `seconds`) for the program to end by itself; the exit status, or -1.
+  int WaitForExit(int seconds = 10);
+  // The ready line's text, and what the program wrote to standard error so far.
+  const std::string& Output() const { return ReadyOutput; }
+  std::string ErrorOutput() const;
+  // Starts a second copy from the same directory and session and waits for its end;
+  // returns its exit status, with its standard error in `errorOutput`.
+  int RunSecondCopy(std::string& errorOutput) const;
 
  private:
   std::filesystem::path Dir;
   pid_t Pid = -1;
   int PortNumber = 0;
+  std::string ReadyOutput;
 };
 
 // One connection: sends `request` (then shuts down the write side when `closeAfter`), and

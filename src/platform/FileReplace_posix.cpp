@@ -1,0 +1,113 @@
+// POSIX: the new file is created exclusively beside the target, fsync'ed, then renamed.
+#include "platform/FileReplace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "platform/Exceptions.h"
+
+namespace trs {
+
+namespace {
+
+[[noreturn]] void ThrowCreateError(const std::string& path, int error) {
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(error)));
+}
+
+// A name beside the target that no other writer (thread or process) picks: a per-process
+// random tag and a counter.
+std::string TemporaryName(const std::string& path) {
+  static const unsigned long long processTag = [] {
+    std::random_device device;
+    const auto now = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return (static_cast<unsigned long long>(device()) << 32 ^ device()) ^ now;
+  }();
+  static std::atomic<unsigned> counter{0};
+  return Format("%s.%016llx%04x.tmp", path.c_str(), processTag, counter.fetch_add(1) & 0xFFFFu);
+}
+
+int WriteAll(int handle, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(handle, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return 0;
+}
+
+// The new file beside the target until it is renamed over it; removed if that never happens.
+class TTemporaryFile {
+ public:
+  explicit TTemporaryFile(const std::string& target) {
+    for (int attempt = 0; attempt < 16 && Handle < 0; ++attempt) {
+      Path = TemporaryName(target);
+      Handle = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (Handle < 0 && errno != EEXIST) break;
+    }
+    if (Handle < 0) ThrowCreateError(target, errno);
+  }
+  ~TTemporaryFile() {
+    if (Handle >= 0) ::close(Handle);
+    if (!Path.empty()) ::unlink(Path.c_str());
+  }
+  TTemporaryFile(const TTemporaryFile&) = delete;
+  TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+  // 0 on success, else the errno of the failed step.
+  int Write(std::string_view bytes) { return WriteAll(Handle, bytes); }
+  // Gives the new file the old one's owner (where allowed) and permission bits.
+  int TakeAttributes(const struct stat& old) {
+    // Changing the owner needs privileges the program usually lacks; the file then stays
+    // the writer's, as any new file would.
+    [[maybe_unused]] const int ignored = ::fchown(Handle, old.st_uid, old.st_gid);
+    return ::fchmod(Handle, old.st_mode & 07777) == 0 ? 0 : errno;
+  }
+  // Flushes the data to the disk and closes; only a file that got there is renamed.
+  int Finish() {
+    if (::fsync(Handle) != 0) return errno;
+    const int handle = Handle;
+    Handle = -1;
+    return ::close(handle) == 0 ? 0 : errno;
+  }
+  int RenameOver(const std::string& target) {
+    if (::rename(Path.c_str(), target.c_str()) != 0) return errno;
+    Path.clear();
+    return 0;
+  }
+
+ private:
+  std::string Path;
+  int Handle = -1;
+};
+
+}  // namespace
+
+void ReplaceFile(const std::string& path, std::string_view bytes) {
+  struct stat old {};
+  const bool hasOld = ::stat(path.c_str(), &old) == 0;
+  TTemporaryFile file(path);
+  int error = file.Write(bytes);
+  if (error == 0 && hasOld) error = file.TakeAttributes(old);
+  if (error == 0) error = file.Finish();
+  if (error == 0) error = file.RenameOver(path);
+  if (error != 0) ThrowCreateError(path, error);
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+  const int handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (handle < 0) return false;
+  const int error = WriteAll(handle, bytes);
+  return ::close(handle) == 0 && error == 0;
+}
+
+}  // namespace trs

@@ -1,0 +1,34 @@
+// What both forms of the program (tray and headless) do around the service shell: the stop
+// signals, the start-up port, the single-instance guard, the ready line and the end.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/ProcessControl.h"
+
+namespace trs {
+
+class TServiceShell;
+class TSingleInstance;
+
+// The application title, also the name of the single-instance guard.
+constexpr const char* ApplicationTitleText = "TallyReportSever";
+
+// The port the endpoint starts on: 8086, or TALLYREPORTSRV_PORT when set (0: any free
+// port), so that tests and a second installation can run beside an installed copy.
+int InitialPort();
+
+// Takes the single-instance guard. When another copy holds it, shows "程序已经运行..."
+// with the caption "提示" and returns null.
+std::unique_ptr<TSingleInstance> TakeSingleInstance();
+
+// The ready line on standard output: "TallyReportSrv listening on port N (program
+// directory D)"; scripts and tests wait for it.
+void AnnounceListening(const TServiceShell& shell);
+
+// Gives the dialogs still open a bounded time to close. When some stay open, the program
+// ends at once, without freeing what their engines still use.
+void WaitForOpenDialogsOrExit();
+
+}  // namespace trs

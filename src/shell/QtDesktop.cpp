@@ -1,0 +1,278 @@
+// The Qt desktop backend.
+#include "shell/QtDesktop.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+#include <future>
+
+#include "desktop/HeadlessDesktop.h"
+#include "shell/XcbWindows.h"
+#include "shell/fuProgressor.h"
+
+namespace trs {
+
+namespace {
+
+// The X11 window operations share Qt's own connection, so the window ids are the ones the
+// session's other programs use.
+std::unique_ptr<TXcbWindows> OpenX11Windows() {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr || x11->connection() == nullptr) return nullptr;
+  return std::make_unique<TXcbWindows>(x11->connection(), QGuiApplication::primaryScreen() ? 0 : 0);
+}
+
+QMessageBox::Icon IconOf(unsigned flags) {
+  if ((flags & MessageBoxIconError) != 0) return QMessageBox::Critical;
+  if ((flags & MessageBoxIconInformation) != 0) return QMessageBox::Information;
+  return QMessageBox::NoIcon;
+}
+
+// The progress window seen from any thread: every change is queued to the window on the
+// main thread and none waits, so a driver's connection thread never blocks on the desktop.
+class TQtProgressView : public IProgressView {
+ public:
+  explicit TQtProgressView(TQtDesktop& desktop) : Owner(desktop) {
+    Owner.RunOnMainThread([this] { Form = new TfmProgressor(); });
+  }
+  ~TQtProgressView() override {
+    QPointer<TfmProgressor> form = Form;
+    Owner.PostToMainThread([form] { delete form.data(); });
+  }
+  void SetTopmost(bool topmost) override {
+    Queue([topmost](TfmProgressor& form) { form.SetTopmost(topmost); });
+  }
+  void BringToTop() override { Queue([](TfmProgressor& form) { form.raise(); }); }
+  void Show() override {
+    Visible = true;
+    Queue([](TfmProgressor& form) { form.ShowCentred(); });
+  }
+  void Hide() override {
+    Visible = false;
+    Queue([](TfmProgressor& form) { form.hide(); });
+  }
+  bool IsVisible() override { return Visible; }
+  void SetMessage(const std::string& text) override {
+    QString message = QString::fromStdString(text);
+    Queue([message](TfmProgressor& form) { form.SetMessage(message); });
+  }
+  void SetMax(int max) override { Queue([max](TfmProgressor& form) { form.SetMax(max); }); }
+  void SetPosition(int position) override {
+    Queue([position](TfmProgressor& form) { form.SetPosition(position); });
+  }
+  // Paints at once, running no user input; from another thread the main thread's own loop
+  // paints the queued changes.
+  void ProcessPaintMessages() override {
+    Queue([](TfmProgressor& form) {
+      if (form.isVisible()) form.repaint();
+    });
+  }
+
+ private:
+  void Queue(std::function<void(TfmProgressor&)> change) {
+    QPointer<TfmProgressor> form = Form;
+    auto apply = [form, change = std::move(change)] {
+      if (form) change(*form);
+    };
+    if (Owner.IsMainThread())
+      apply();
+    else
+      Owner.PostToMainThread(apply);
+  }
+
+  TQtDesktop& Owner;
+  QPointer<TfmProgressor> Form;
+  std::atomic<bool> Visible{false};
+};
+
+}  // namespace
+
+TQtDesktop::TQtDesktop() : X11(OpenX11Windows()) {}
+
+TQtDesktop::~TQtDesktop() = default;
+
+void TQtDesktop::BeginShutdown() {
+  ShuttingDown = true;
+  for (QMessageBox* box : std::set<QMessageBox*>(OpenBoxes)) box->done(QMessageBox::Ok);
+}
+
+QMessageBox* TQtDesktop::NewBox(const std::string& text, const std::string& caption,
+                                unsigned flags) {
+  auto* box = new QMessageBox(IconOf(flags), QString::fromStdString(caption),
+                              QString::fromStdString(text), QMessageBox::Ok);
+  // Owned by the foreground window on Windows; here it stays above the browser instead.
+  box->setWindowFlag(Qt::WindowStaysOnTopHint);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  return box;
+}
+
+int TQtDesktop::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  if (IsMainThread()) {
+    QMessageBox* box = NewBox(text, caption, flags);
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    OpenBoxes.insert(box);
+    box->exec();
+    OpenBoxes.erase(box);
+    delete box;
+    return MessageBoxResultOk;
+  }
+  if (ShuttingDown) {
+    LogLine("message [" + caption + "] " + text);
+    return MessageBoxResultOk;
+  }
+  auto answered = std::make_shared<std::promise<int>>();
+  std::future<int> answer = answered->get_future();
+  PostToMainThread([this, text, caption, flags, answered] {
+    if (ShuttingDown) {
+      answered->set_value(MessageBoxResultOk);
+      return;
+    }
+    QMessageBox* box = NewBox(text, caption, flags);
+    OpenBoxes.insert(box);
+    QObject::connect(box, &QMessageBox::finished, box, [this, box, answered](int) {
+      OpenBoxes.erase(box);
+      answered->set_value(MessageBoxResultOk);
+    });
+    box->open();
+  });
+  try {
+    return answer.get();
+  } catch (const std::future_error&) {
+    return MessageBoxResultOk;  // the event loop ended before the box could be shown
+  }
+}
+
+bool TQtDesktop::LoadAnimatedCursor(const std::string& path) {
+  std::optional<TAniCursor> cursor = LoadAniCursorFile(path);
+  if (!cursor) return false;
+  std::lock_guard<std::mutex> guard(CursorLock);
+  Animated = std::move(cursor);
+  return true;
+}
+
+void TQtDesktop::SetScreenCursor(TScreenCursor cursor) {
+  PostToMainThread([this, cursor] { ApplyCursor(cursor); });
+}
+
+void TQtDesktop::ApplyCursor(TScreenCursor cursor) {
+  if (FrameTimer != nullptr) FrameTimer->stop();
+  if (cursor == TScreenCursor::Default) {
+    if (OverrideActive) QGuiApplication::restoreOverrideCursor();
+    OverrideActive = false;
+    return;
+  }
+  if (cursor == TScreenCursor::Animated) {
+    FrameStep = 0;
+    ShowAnimatedFrame(0);
+    return;
+  }
+  if (OverrideActive)
+    QGuiApplication::changeOverrideCursor(QCursor(Qt::WaitCursor));
+  else
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  OverrideActive = true;
+}
+
+void TQtDesktop::ShowAnimatedFrame(size_t step) {
+  TAniFrame frame;
+  int duration = 0;
+  size_t steps = 0;
+  {
+    std::lock_guard<std::mutex> guard(CursorLock);
+    if (!Animated) return;
+    steps = Animated->Steps.size();
+    const TAniStep& current = Animated->Steps[step % steps];
+    frame = Animated->Frames[static_cast<size_t>(current.Frame)];
+    duration = current.DurationMs;
+  }
+  QPixmap pixmap;
+  QCursor shown = pixmap.loadFromData(reinterpret_cast<const uchar*>(frame.ImageFile.data()),
+                                      static_cast<uint>(frame.ImageFile.size()), "ICO")
+                      ? QCursor(pixmap, frame.HotspotX, frame.HotspotY)
+                      : QCursor(Qt::WaitCursor);
+  if (OverrideActive)
+    QGuiApplication::changeOverrideCursor(shown);
+  else
+    QGuiApplication::setOverrideCursor(shown);
+  OverrideActive = true;
+  if (steps < 2) return;
+  if (FrameTimer == nullptr) {
+    FrameTimer = new QTimer(this);
+    FrameTimer->setSingleShot(true);
+    QObject::connect(FrameTimer, &QTimer::timeout, this, [this] { ShowAnimatedFrame(++FrameStep); });
+  }
+  FrameTimer->start(duration);
+}
+
+std::unique_ptr<IProgressView> TQtDesktop::CreateProgressView() {
+  return std::make_unique<TQtProgressView>(*this);
+}
+
+TWindowHandle TQtDesktop::ForegroundWindow() { return X11 ? X11->ActiveWindow() : 0; }
+
+TWindowHandle TQtDesktop::ActiveWindowOfCallingThread() {
+  // Only the main thread owns windows in this program.
+  if (!IsMainThread()) return 0;
+  QWidget* active = QApplication::activeWindow();
+  return active != nullptr ? static_cast<TWindowHandle>(active->winId()) : 0;
+}
+
+bool TQtDesktop::IsWindow(TWindowHandle window) { return X11 && X11->IsWindow(window); }
+
+void TQtDesktop::EnableWindow(TWindowHandle window, bool enable) {
+  if (X11) X11->SetInputEnabled(window, enable);
+}
+
+void TQtDesktop::RaiseToTop(TWindowHandle window) {
+  if (X11) X11->RaiseToTop(window);
+}
+
+void TQtDesktop::SetForegroundWindow(TWindowHandle window) {
+  if (X11) X11->SetForeground(window);
+}
+
+void TQtDesktop::SetActiveWindow(TWindowHandle window) {
+  if (X11) X11->SetActive(window);
+}
+
+void TQtDesktop::PostToMainThread(std::function<void()> work) {
+  // Queued to the application object: run by its event loop, destroyed unrun with it.
+  QMetaObject::invokeMethod(qApp, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+}
+
+void TQtDesktop::RunOnMainThread(const std::function<void()>& work) {
+  if (IsMainThread()) {
+    work();
+    return;
+  }
+  // After the event loop has ended nothing would run it, and the main thread may be waiting
+  // for this very thread to finish its request.
+  if (ShuttingDown) return;
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  PostToMainThread([&work, done] {
+    try {
+      work();
+      done->set_value();
+    } catch (...) {
+      done->set_exception(std::current_exception());
+    }
+  });
+  try {
+    finished.get();
+  } catch (const std::future_error&) {
+    // Dropped unrun: the application ended first.
+  }
+}
+
+bool TQtDesktop::IsMainThread() {
+  return qApp != nullptr && QThread::currentThread() == qApp->thread();
+}
+
+}  // namespace trs
