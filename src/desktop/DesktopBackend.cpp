@@ -2,6 +2,7 @@
 #include "desktop/DesktopBackend.h"
 
 #include <atomic>
+#include <future>
 
 #include "desktop/HeadlessDesktop.h"
 
@@ -17,6 +18,26 @@ IDesktopBackend& BuiltInHeadless() {
 std::atomic<IDesktopBackend*> Installed{nullptr};
 
 }  // namespace
+
+bool PostAndWait(IDesktopBackend& backend, const std::function<void()>& work) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  backend.PostToMainThread([&work, done] {
+    try {
+      work();
+      done->set_value();
+    } catch (...) {
+      done->set_exception(std::current_exception());
+    }
+  });
+  try {
+    finished.get();  // rethrows what `work` threw
+    return true;
+  } catch (const std::future_error& error) {
+    if (error.code() != std::future_errc::broken_promise) throw;
+    return false;
+  }
+}
 
 IDesktopBackend& Desktop() {
   IDesktopBackend* backend = Installed.load(std::memory_order_acquire);

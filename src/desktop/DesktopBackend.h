@@ -81,6 +81,11 @@ class IDesktopBackend {
   virtual bool IsMainThread() = 0;
 };
 
+// For backends' RunOnMainThread from another thread: posts `work` to the main thread and
+// waits until it has run, rethrowing what it threw. False when the event loop dropped the
+// work unrun (it had ended).
+bool PostAndWait(IDesktopBackend& backend, const std::function<void()>& work);
+
 // The backend in use. Until one is installed, a headless backend serves, so library code
 // and tests never meet a missing desktop.
 IDesktopBackend& Desktop();

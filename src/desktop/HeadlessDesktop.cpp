@@ -2,7 +2,6 @@
 #include "desktop/HeadlessDesktop.h"
 
 #include <cstdio>
-#include <future>
 
 #include "platform/ProcessControl.h"
 
@@ -112,22 +111,7 @@ void THeadlessDesktop::RunOnMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  PostToMainThread([&work, done] {
-    try {
-      work();
-      done->set_value();
-    } catch (...) {
-      done->set_exception(std::current_exception());
-    }
-  });
-  try {
-    finished.get();  // rethrows what `work` threw
-  } catch (const std::future_error& error) {
-    if (error.code() != std::future_errc::broken_promise) throw;
-    work();  // the loop ended and dropped the work before running it
-  }
+  if (!PostAndWait(*this, work)) work();  // the loop ended and dropped it before running it
 }
 
 bool THeadlessDesktop::IsMainThread() {

@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <cstdlib>
+#include <cstring>
 #include <future>
 
 #include "desktop/HeadlessDesktop.h"
@@ -19,13 +21,22 @@ namespace trs {
 
 namespace {
 
+// The screen of a display name such as ":0.1" (0 when it names none); Qt connects to the
+// display that DISPLAY names.
+int ScreenOfDisplay(const char* display) {
+  if (display == nullptr) return 0;
+  const char* colon = std::strrchr(display, ':');
+  const char* dot = colon != nullptr ? std::strchr(colon, '.') : nullptr;
+  return dot != nullptr ? std::atoi(dot + 1) : 0;
+}
+
 // The X11 window operations share Qt's own connection, so the window ids are the ones the
 // session's other programs use.
 std::unique_ptr<TXcbWindows> OpenX11Windows() {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
   if (x11 == nullptr || x11->connection() == nullptr) return nullptr;
-  return std::make_unique<TXcbWindows>(x11->connection(), QGuiApplication::primaryScreen() ? 0 : 0);
+  return std::make_unique<TXcbWindows>(x11->connection(), ScreenOfDisplay(std::getenv("DISPLAY")));
 }
 
 QMessageBox::Icon IconOf(unsigned flags) {
@@ -254,21 +265,7 @@ void TQtDesktop::RunOnMainThread(const std::function<void()>& work) {
   // After the event loop has ended nothing would run it, and the main thread may be waiting
   // for this very thread to finish its request.
   if (ShuttingDown) return;
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  PostToMainThread([&work, done] {
-    try {
-      work();
-      done->set_value();
-    } catch (...) {
-      done->set_exception(std::current_exception());
-    }
-  });
-  try {
-    finished.get();
-  } catch (const std::future_error&) {
-    // Dropped unrun: the application ended first.
-  }
+  PostAndWait(*this, work);  // dropped unrun when the application ended first
 }
 
 bool TQtDesktop::IsMainThread() {
