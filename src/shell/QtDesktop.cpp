@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -117,9 +118,18 @@ QMessageBox* TQtDesktop::NewBox(const std::string& text, const std::string& capt
                                 unsigned flags) {
   auto* box = new QMessageBox(IconOf(flags), QString::fromStdString(caption),
                               QString::fromStdString(text), QMessageBox::Ok);
-  // Owned by the foreground window on Windows; here it stays above the browser instead.
   box->setWindowFlag(Qt::WindowStaysOnTopHint);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // Owned by the window in the foreground (the browser, as a rule): the window manager
+  // keeps the box above it and with it.
+  const TWindowHandle owner = ForegroundWindow();
+  if (owner != 0 && QWidget::find(static_cast<WId>(owner)) == nullptr) {
+    box->winId();  // the box's own native window, to hang it on the owner
+    if (QWindow* foreign = QWindow::fromWinId(static_cast<WId>(owner))) {
+      box->windowHandle()->setTransientParent(foreign);
+      QObject::connect(box, &QObject::destroyed, foreign, &QObject::deleteLater);
+    }
+  }
   return box;
 }
 
