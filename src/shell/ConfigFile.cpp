@@ -33,7 +33,6 @@ std::string UpperAscii(std::string_view text) {
   throw EFOpenError(Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
 }
 
-
 // Reads the next line for GetConfig; false at the end of the file or on a read error.
 // A line ends at LF; a CR right before the LF belongs to the line end, any other byte there
 // is text (files saved with LF alone keep their last character). A last line without LF
