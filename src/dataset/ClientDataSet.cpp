@@ -4,11 +4,11 @@
 #include "dataset/FieldValue.h"
 #include "dataset/MidasBinary.h"
 #include "dataset/MidasXml.h"
-#include "dataset/PacketFile.h"
 #include "dataset/PacketTable.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
+#include "platform/WholeFile.h"
 
 namespace trs {
 
@@ -324,12 +324,12 @@ void TClientDataSet::SaveToFile(const std::string& path) {
   if (!Impl->Active) return;
   Impl->EndEdit();
   const bool xml = path.size() >= 4 && SameTextAscii(std::string_view(path).substr(path.size() - 4), ".xml");
-  ReplacePacketFile(path, xml ? XmlData() : Data());
+  ReplaceFile(path, xml ? XmlData() : Data());
 }
 
 void TClientDataSet::LoadFromFile(const std::string& path) {
   Impl->Close();
-  const std::string bytes = ReadPacketFile(path);
+  const std::string bytes = ReadWholeFile(path);
   if (packet::IsBinaryPacket(bytes)) {
     Impl->Load(bytes, packet::ReadBinaryPacket);
   } else if (packet::IsXmlPacket(bytes)) {

@@ -5,7 +5,7 @@
 #include <typeinfo>
 
 #include "desktop/DesktopUtils.h"
-#include "platform/FileReplace.h"
+#include "platform/WholeFile.h"
 #include "platform/ProcessControl.h"
 #include "platform/ProgramFile.h"
 #include "platform/Text.h"

@@ -2,16 +2,14 @@
 #include "shell/ConfigFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "desktop/DesktopUtils.h"
 #include "platform/Exceptions.h"
-#include "platform/FileReplace.h"
+#include "platform/WholeFile.h"
 #include "platform/Text.h"
 
 namespace trs {
@@ -27,10 +25,6 @@ std::string UpperAscii(std::string_view text) {
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return upper;
-}
-
-[[noreturn]] void ThrowOpenError(const std::string& path, int error) {
-  throw EFOpenError(Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
 }
 
 // Reads the next line for GetConfig; false at the end of the file or on a read error.
@@ -71,15 +65,7 @@ std::string ValueOfLine(const std::string& line) {
 // The whole file as lines for the writers. A line ends at CR LF, LF or CR; a last line
 // without an ending counts, and a final line ending adds no empty line.
 std::vector<std::string> LoadLines(const std::string& path) {
-  errno = 0;
-  const TFile file(std::fopen(path.c_str(), "rb"));
-  if (!file) ThrowOpenError(path, errno);
-  std::string bytes;
-  char buffer[65536];
-  size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, count);
-  if (std::ferror(file.get())) ThrowOpenError(path, errno);
-
+  const std::string bytes = ReadWholeFile(path);
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {

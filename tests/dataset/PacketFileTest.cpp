@@ -1,6 +1,4 @@
 // Saving and loading files: atomic replacement, error texts, and which format a name picks.
-#include "dataset/PacketFile.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>

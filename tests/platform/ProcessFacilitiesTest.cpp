@@ -1,4 +1,4 @@
-// Run-time libraries, the single-instance guard and whole-file replacement.
+// Run-time libraries, the single-instance guard and whole-file replacement and appends.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/Exceptions.h"
-#include "platform/FileReplace.h"
+#include "platform/WholeFile.h"
 #include "platform/SingleInstance.h"
 
 namespace trs {
@@ -56,7 +56,7 @@ std::string ReadAll(const fs::path& path) {
   return text.str();
 }
 
-TEST(FileReplaceTest, ReplacesInOneStepKeepingPermissionsAndLeavingNoTemporaryFile) {
+TEST(WholeFileTest, ReplacesInOneStepKeepingPermissionsAndLeavingNoTemporaryFile) {
   const fs::path dir = fs::temp_directory_path() / ("trs-replace-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path target = dir / "CONFIG.CFG";

@@ -1,5 +1,5 @@
-// POSIX: the new file is created exclusively beside the target, fsync'ed, then renamed.
-#include "platform/FileReplace.h"
+// POSIX: a replacement is created exclusively beside the target, fsync'ed, then renamed.
+#include "platform/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +19,10 @@ namespace {
 
 [[noreturn]] void ThrowCreateError(const std::string& path, int error) {
   throw EFCreateError(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(error)));
+}
+
+[[noreturn]] void ThrowOpenError(const std::string& path, int error) {
+  throw EFOpenError(Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
 }
 
 // A name beside the target that no other writer (thread or process) picks: a per-process
@@ -91,6 +95,27 @@ class TTemporaryFile {
 };
 
 }  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+  const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) ThrowOpenError(path, errno);
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(handle, buffer, sizeof buffer);
+    if (got > 0) {
+      bytes.append(buffer, static_cast<size_t>(got));
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int error = errno;  // e.g. a directory opens but cannot be read
+      ::close(handle);
+      ThrowOpenError(path, error);
+    }
+  }
+  ::close(handle);
+  return bytes;
+}
 
 void ReplaceFile(const std::string& path, std::string_view bytes) {
   struct stat old {};

@@ -1,10 +1,15 @@
-// Whole-file writes that never leave a file half written, and appends of whole entries.
+// Whole files: read in one go, replaced in one step so they are never left half written, and
+// appended to one whole entry at a time.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace trs {
+
+// The file's bytes; EFOpenError "Cannot open file \"<path>\". <the system's reason>" when it
+// cannot be opened or read.
+std::string ReadWholeFile(const std::string& path);
 
 // Replaces (or creates) the file `path` with `bytes` in one step: a new file beside it is
 // written, flushed to the disk and renamed over it, taking the old file's permission bits
