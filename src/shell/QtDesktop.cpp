@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>

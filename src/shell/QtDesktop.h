@@ -3,10 +3,10 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "desktop/AniCursor.h"

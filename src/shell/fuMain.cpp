@@ -126,7 +126,7 @@ bool TfmMain::FormCreate(int initialPort) {
     nVersion->setText(QStringLiteral("版本号：") + version);
     return true;
   } catch (const std::exception& error) {
-    ShowError(error.what());
+    ShowErrorBox(error.what(), false);  // the application's error report
     return false;
   }
 }
@@ -154,12 +154,8 @@ void TfmMain::btnAppClick() {
     ServiceShell.ChangePort(ToNarrow(edtPort->text()));
     hide();
   } catch (const std::exception& error) {
-    ShowError(error.what());  // the form stays up, for another try
+    ShowErrorBox(error.what(), false);  // the form stays up, for another try
   }
-}
-
-void TfmMain::ShowError(const std::string& message) {
-  ShowErrorBox(message, false);
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

@@ -44,7 +44,6 @@ class TfmMain : public QWidget {
 
  private:
   void OnTrayActivated(int reason);
-  void ShowError(const std::string& message);
 
   TServiceShell ServiceShell;
   QFrame* pnl1;
