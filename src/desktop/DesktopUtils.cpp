@@ -11,15 +11,15 @@ namespace trs {
 namespace {
 
 TMutex TitleLock;
-std::string Title GUARDED_BY(TitleLock);
+std::string Title TRS_GUARDED_BY(TitleLock);
 
 // The busy cursor's nesting count and whether the animated cursor has been loaded (once
 // loaded it stays for the life of the process). The backend's cursor calls do not wait for
 // the main thread, so they may be made under the lock; that keeps the cursor's state in
 // step with the count when several threads begin and end.
 TMutex BusyLock;
-int BusyCount GUARDED_BY(BusyLock) = 0;
-bool AnimatedCursorLoaded GUARDED_BY(BusyLock) = false;
+int BusyCount TRS_GUARDED_BY(BusyLock) = 0;
+bool AnimatedCursorLoaded TRS_GUARDED_BY(BusyLock) = false;
 
 const char* const BusyCursorFile = "vxBusy.ani";
 

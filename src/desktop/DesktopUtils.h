@@ -1,5 +1,5 @@
 // Small desktop services shared by the rest of the program: its own directory, the three
-// message boxes, the counted busy cursor and the version text of a library file.
+// message boxes, and the counted busy cursor.
 #pragma once
 
 #include <string>
@@ -29,10 +29,5 @@ void BeginBusyCursor();
 void EndBusyCursor();
 // The current nesting count (for tests and diagnostics).
 int BusyCursorCount();
-
-// "%d.%d.%d.%d": the high and low halves of the file version's most significant word, then
-// of the product version's least significant word; a file without version information gives
-// 65535 for each number.
-std::string LibraryVersionText(const std::string& path);
 
 }  // namespace trs

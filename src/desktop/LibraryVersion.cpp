@@ -1,7 +1,7 @@
 // The version texts of a library file and of the program itself, from their version records.
 #include <cstdint>
 
-#include "desktop/DesktopUtils.h"
+#include "desktop/LibraryVersion.h"
 #include "desktop/ProgramVersion.h"
 #include "platform/Exceptions.h"
 #include "platform/FileVersion.h"

@@ -44,7 +44,7 @@ class TktThread {
   void Start();
 
   // The exception that escaped the procedure, or none.
-  std::exception_ptr FatalException() const EXCLUDES(Lock);
+  std::exception_ptr FatalException() const TRS_EXCLUDES(Lock);
 
  private:
   void Execute();
@@ -57,7 +57,7 @@ class TktThread {
   std::thread Handle;
 
   mutable TMutex Lock;
-  std::exception_ptr Fatal GUARDED_BY(Lock);
+  std::exception_ptr Fatal TRS_GUARDED_BY(Lock);
 };
 
 // Creates a running TktThread. Any error while creating it yields nullptr; none escapes.
@@ -96,9 +96,9 @@ class TktIEShowDialog : public std::enable_shared_from_this<TktIEShowDialog> {
   // host window is enabled again and there is no run (IsShowing is false). A call while a
   // run of this runner exists starts nothing. Throws std::bad_weak_ptr (before touching any
   // window) when the runner is not owned by a shared_ptr.
-  void Show() EXCLUDES(WorkerLock);
+  void Show() TRS_EXCLUDES(WorkerLock);
   // True when Show has started a worker.
-  bool IsShowing() const EXCLUDES(WorkerLock);
+  bool IsShowing() const TRS_EXCLUDES(WorkerLock);
   // Makes the host window the foreground window again, when it is still a window.
   void BringHostToFront();
 
@@ -129,7 +129,7 @@ class TktIEShowDialog : public std::enable_shared_from_this<TktIEShowDialog> {
   mutable TMutex WorkerLock;
   // The worker of the run; kept after it has ended. Empty before Show and when no worker
   // could be created.
-  std::unique_ptr<TktThread> Worker GUARDED_BY(WorkerLock);
+  std::unique_ptr<TktThread> Worker TRS_GUARDED_BY(WorkerLock);
 };
 
 }  // namespace trs

@@ -38,15 +38,15 @@ class TzrProgressor {
   std::string Message() const;
 
  private:
-  void SetPositionLocked(int position) REQUIRES(Lock);
-  void SetMessageLocked(const std::string& text) REQUIRES(Lock);
+  void SetPositionLocked(int position) TRS_REQUIRES(Lock);
+  void SetMessageLocked(const std::string& text) TRS_REQUIRES(Lock);
 
   mutable TMutex Lock;
   std::unique_ptr<IProgressView> Form;
-  std::uint8_t ModeValue GUARDED_BY(Lock) = 0;
-  int MaxValue GUARDED_BY(Lock) = 0;
-  int PositionValue GUARDED_BY(Lock) = 0;
-  std::string MessageValue GUARDED_BY(Lock);
+  std::uint8_t ModeValue TRS_GUARDED_BY(Lock) = 0;
+  int MaxValue TRS_GUARDED_BY(Lock) = 0;
+  int PositionValue TRS_GUARDED_BY(Lock) = 0;
+  std::string MessageValue TRS_GUARDED_BY(Lock);
 };
 
 }  // namespace trs

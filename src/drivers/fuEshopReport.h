@@ -9,10 +9,10 @@ namespace trs {
 // its base only; SetProperty has nothing to set yet.
 class TEShopReport : public TReportBase {
  public:
-  void SetProperty(const std::string&, const std::string&) override REQUIRES(CallLock) {}
+  void SetProperty(const std::string&, const std::string&) override TRS_REQUIRES(CallLock) {}
 
   // Hands JSON data to the express engine and answers its result; -1 while none is wired in.
-  int LoadDataFromJson(const WideString&) REQUIRES(CallLock) { return -1; }
+  int LoadDataFromJson(const WideString&) TRS_REQUIRES(CallLock) { return -1; }
 };
 
 }  // namespace trs

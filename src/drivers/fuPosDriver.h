@@ -9,7 +9,7 @@ namespace trs {
 // its base only; SetProperty has nothing to set yet.
 class TPosDriver : public TReportBase {
  public:
-  void SetProperty(const std::string&, const std::string&) override REQUIRES(CallLock) {}
+  void SetProperty(const std::string&, const std::string&) override TRS_REQUIRES(CallLock) {}
 };
 
 }  // namespace trs

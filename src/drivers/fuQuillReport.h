@@ -9,10 +9,10 @@ namespace trs {
 // its base only; SetProperty has nothing to set yet.
 class TQuillReport : public TReportBase {
  public:
-  void SetProperty(const std::string&, const std::string&) override REQUIRES(CallLock) {}
+  void SetProperty(const std::string&, const std::string&) override TRS_REQUIRES(CallLock) {}
 
   // Hands report data to the host control and answers its result; -1 while none is wired in.
-  int LoadDataFromQuill3(const WideString&, int) REQUIRES(CallLock) { return -1; }
+  int LoadDataFromQuill3(const WideString&, int) TRS_REQUIRES(CallLock) { return -1; }
 };
 
 }  // namespace trs

@@ -38,17 +38,17 @@ class TReportBase {
   // a staging command it ran and "-1" for any other name; a driver first asks the base and
   // looks the name up among its own methods only on "-1".
   virtual WideString InvokeMethod(const std::string& name, const std::string& args)
-      REQUIRES(CallLock);
+      TRS_REQUIRES(CallLock);
   virtual void SetProperty(const std::string& name, const std::string& value)
-      REQUIRES(CallLock) = 0;
+      TRS_REQUIRES(CallLock) = 0;
   // The base answers "isprinting" ("1" or "0"), else "-1".
-  virtual WideString GetProperty(const std::string& name) REQUIRES(CallLock);
+  virtual WideString GetProperty(const std::string& name) TRS_REQUIRES(CallLock);
 
   // The directory this driver's engines live in: the product path from the last
   // SetProductTag when one was found, else the program's own directory.
-  std::string GetProductPath() const REQUIRES(CallLock);
+  std::string GetProductPath() const TRS_REQUIRES(CallLock);
   // Looks the tag up in the product registry; an unknown tag empties the product path.
-  void SetProductTag(const std::string& tag) REQUIRES(CallLock);
+  void SetProductTag(const std::string& tag) TRS_REQUIRES(CallLock);
 
   // Splits a comma list of arguments into trimmed items (see the .cpp for the exact rules).
   // Without a target list: EAssertionFailed.
@@ -60,15 +60,15 @@ class TReportBase {
   mutable TMutex CallLock;
 
  protected:
-  std::string ProductPath GUARDED_BY(CallLock);
-  std::unique_ptr<TClientDataSet> DataTable GUARDED_BY(CallLock);
-  bool TableOpen GUARDED_BY(CallLock) = false;
+  std::string ProductPath TRS_GUARDED_BY(CallLock);
+  std::unique_ptr<TClientDataSet> DataTable TRS_GUARDED_BY(CallLock);
+  bool TableOpen TRS_GUARDED_BY(CallLock) = false;
 
  private:
-  void AddDataColumn(const std::vector<std::string>& items) REQUIRES(CallLock);
-  void AddDataRow() REQUIRES(CallLock);
-  void SetRowStr(std::string_view args) REQUIRES(CallLock);
-  void SaveDataTable(const std::string& fileName) REQUIRES(CallLock);
+  void AddDataColumn(const std::vector<std::string>& items) TRS_REQUIRES(CallLock);
+  void AddDataRow() TRS_REQUIRES(CallLock);
+  void SetRowStr(std::string_view args) TRS_REQUIRES(CallLock);
+  void SaveDataTable(const std::string& fileName) TRS_REQUIRES(CallLock);
 };
 
 // Refuses a file name from a request that is meant to stay directly inside the data

@@ -1,5 +1,5 @@
 // A mutex and lock guard that clang's thread-safety analysis understands, so fields can be
-// marked GUARDED_BY the lock that protects them.
+// marked TRS_GUARDED_BY the lock that protects them.
 #pragma once
 
 #include <mutex>
@@ -10,29 +10,29 @@
 #define TRS_THREAD_ANNOTATION(x)
 #endif
 
-#define CAPABILITY(x) TRS_THREAD_ANNOTATION(capability(x))
-#define SCOPED_CAPABILITY TRS_THREAD_ANNOTATION(scoped_lockable)
-#define GUARDED_BY(x) TRS_THREAD_ANNOTATION(guarded_by(x))
-#define REQUIRES(...) TRS_THREAD_ANNOTATION(requires_capability(__VA_ARGS__))
-#define ACQUIRE(...) TRS_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
-#define RELEASE(...) TRS_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
-#define EXCLUDES(...) TRS_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
+#define TRS_CAPABILITY(x) TRS_THREAD_ANNOTATION(capability(x))
+#define TRS_SCOPED_CAPABILITY TRS_THREAD_ANNOTATION(scoped_lockable)
+#define TRS_GUARDED_BY(x) TRS_THREAD_ANNOTATION(guarded_by(x))
+#define TRS_REQUIRES(...) TRS_THREAD_ANNOTATION(requires_capability(__VA_ARGS__))
+#define TRS_ACQUIRE(...) TRS_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
+#define TRS_RELEASE(...) TRS_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
+#define TRS_EXCLUDES(...) TRS_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 
 namespace trs {
 
-class CAPABILITY("mutex") TMutex {
+class TRS_CAPABILITY("mutex") TMutex {
  public:
-  void Lock() ACQUIRE() { Handle.lock(); }
-  void Unlock() RELEASE() { Handle.unlock(); }
+  void Lock() TRS_ACQUIRE() { Handle.lock(); }
+  void Unlock() TRS_RELEASE() { Handle.unlock(); }
 
  private:
   std::mutex Handle;
 };
 
-class SCOPED_CAPABILITY TLockGuard {
+class TRS_SCOPED_CAPABILITY TLockGuard {
  public:
-  explicit TLockGuard(TMutex& mutex) ACQUIRE(mutex) : Held(mutex) { Held.Lock(); }
-  ~TLockGuard() RELEASE() { Held.Unlock(); }
+  explicit TLockGuard(TMutex& mutex) TRS_ACQUIRE(mutex) : Held(mutex) { Held.Lock(); }
+  ~TLockGuard() TRS_RELEASE() { Held.Unlock(); }
   TLockGuard(const TLockGuard&) = delete;
   TLockGuard& operator=(const TLockGuard&) = delete;
 

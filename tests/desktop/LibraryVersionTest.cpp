@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/DesktopUtils.h"
+#include "desktop/LibraryVersion.h"
 #include "desktop/ProgramVersion.h"
 #include "platform/Exceptions.h"
 
