@@ -16,11 +16,11 @@
 
 #include "BenchClient.h"
 #include "BenchClock.h"
-#include "ProgramUnderTest.h"
 #include "endpoint/HttpResponseWriter.h"
 #include "endpoint/HttpServer.h"
 #include "endpoint/fuReportServer.h"
 #include "platform/Socket.h"
+#include "support/ProgramUnderTest.h"
 
 namespace {
 

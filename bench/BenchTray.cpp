@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "XvfbSession.h"
+#include "support/XvfbSession.h"
 
 namespace {
 

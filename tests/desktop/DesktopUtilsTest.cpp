@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingDesktop.h"
 #include "platform/ProgramFile.h"
+#include "support/RecordingDesktop.h"
 
 namespace trs {
 namespace {

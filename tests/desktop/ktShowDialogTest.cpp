@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "RecordingDesktop.h"
 #include "desktop/ktShowDialog.h"
+#include "support/RecordingDesktop.h"
 
 namespace trs {
 namespace {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "RecordingDesktop.h"
 #include "platform/Text.h"
+#include "support/RecordingDesktop.h"
 
 namespace trs {
 namespace {

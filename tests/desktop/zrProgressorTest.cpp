@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingDesktop.h"
 #include "desktop/DesktopUtils.h"
 #include "platform/Text.h"
+#include "support/RecordingDesktop.h"
 
 namespace trs {
 namespace {

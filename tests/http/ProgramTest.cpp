@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "ProgramUnderTest.h"
+#include "support/ProgramUnderTest.h"
 #include "dataset/ClientDataSet.h"
 
 namespace trs::test {

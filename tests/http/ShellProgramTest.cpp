@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ProgramUnderTest.h"
 #include "platform/Socket.h"
+#include "support/ProgramUnderTest.h"
 
 namespace trs::test {
 namespace {

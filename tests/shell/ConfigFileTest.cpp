@@ -14,9 +14,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "RecordingDesktop.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
+#include "support/RecordingDesktop.h"
 
 namespace trs {
 namespace {

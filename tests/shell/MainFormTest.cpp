@@ -15,11 +15,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "RecordingDesktop.h"
 #include "desktop/DesktopUtils.h"
 #include "endpoint/fuReportServer.h"
 #include "platform/Socket.h"
 #include "shell/ConfigFile.h"
+#include "support/RecordingDesktop.h"
 
 namespace trs {
 namespace {

@@ -15,10 +15,10 @@
 #include <memory>
 #include <thread>
 
-#include "XvfbSession.h"
 #include "desktop/ktShowDialog.h"
 #include "shell/QtDesktop.h"
 #include "shell/XcbWindows.h"
+#include "support/XvfbSession.h"
 
 namespace trs {
 namespace {

@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "XvfbSession.h"
 #include "shell/XcbWindows.h"
+#include "support/XvfbSession.h"
 
 namespace trs {
 namespace {

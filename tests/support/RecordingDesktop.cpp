@@ -1,5 +1,5 @@
 // The recording desktop backend of the tests.
-#include "RecordingDesktop.h"
+#include "support/RecordingDesktop.h"
 
 #include <chrono>
 

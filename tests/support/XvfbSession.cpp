@@ -1,6 +1,6 @@
 // A private X11 desktop for tests: Xvfb and openbox started on a free display and ended
 // with the session.
-#include "XvfbSession.h"
+#include "support/XvfbSession.h"
 
 #include <fcntl.h>
 #include <poll.h>

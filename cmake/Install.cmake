@@ -8,6 +8,8 @@
 #
 # The program keeps data/ and CONFIG.CFG beside itself, so the folder must be writable by
 # the user who runs it. An existing CONFIG.CFG is kept.
+#
+# Included by src/shell/CMakeLists.txt once the program and its desktop module exist.
 set(TRS_PROGRAM_FOLDER "lib/TallyReportSrv" CACHE STRING
     "The program folder, relative to the install prefix")
 set(TRS_AUTOSTART_DIR "" CACHE PATH

@@ -1,5 +1,5 @@
 // Starting the real program in a temporary directory and speaking raw HTTP to it.
-#include "ProgramUnderTest.h"
+#include "support/ProgramUnderTest.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
