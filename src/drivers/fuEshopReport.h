@@ -5,14 +5,11 @@
 
 namespace trs {
 
-// Until its engine is wired in, this driver answers the staging commands and properties of
-// its base only; SetProperty has nothing to set yet.
+// Until its engine is wired in, this driver answers the staging commands, properties and
+// body methods of its base only; SetProperty has nothing to set yet.
 class TEShopReport : public TReportBase {
  public:
   void SetProperty(const std::string&, const std::string&) override TRS_REQUIRES(CallLock) {}
-
-  // Hands JSON data to the express engine and answers its result; -1 while none is wired in.
-  int LoadDataFromJson(const WideString&) TRS_REQUIRES(CallLock) { return -1; }
 };
 
 }  // namespace trs

@@ -55,6 +55,14 @@ WideString TReportBase::GetProperty(const std::string& name) {
   return NotHandled;
 }
 
+std::optional<WideString> TReportBase::GetPropertyWithoutWaiting(const std::string&) const {
+  return std::nullopt;
+}
+
+int TReportBase::LoadDataFromQuill3(const WideString&, int) { return -1; }
+
+int TReportBase::LoadDataFromJson(const WideString&) { return -1; }
+
 std::string TReportBase::GetProductPath() const {
   return ProductPath.empty() ? ProgramDirectory() : ProductPath;
 }

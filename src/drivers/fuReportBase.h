@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,17 @@ class TReportBase {
       TRS_REQUIRES(CallLock) = 0;
   // The base answers "isprinting" ("1" or "0"), else "-1".
   virtual WideString GetProperty(const std::string& name) TRS_REQUIRES(CallLock);
+  // A property that a page polls while a long call into this driver is still running (the
+  // library's form is up): answered without the CallLock, so that the poll does not wait
+  // behind that call. Nothing means "ask GetProperty under the lock"; the base answers
+  // nothing this way.
+  virtual std::optional<WideString> GetPropertyWithoutWaiting(const std::string& name) const;
+
+  // The methods whose data is the request body rather than the argument text. The report
+  // drivers take "LoadDataFromQuill3" (n is 0 from the endpoint), the express driver
+  // "LoadDataFromJson"; every other driver answers -1.
+  virtual int LoadDataFromQuill3(const WideString& data, int n) TRS_REQUIRES(CallLock);
+  virtual int LoadDataFromJson(const WideString& data) TRS_REQUIRES(CallLock);
 
   // The directory this driver's engines live in: the product path from the last
   // SetProductTag when one was found, else the program's own directory.

@@ -5,14 +5,11 @@
 
 namespace trs {
 
-// Until its engine is wired in, this driver answers the staging commands and properties of
-// its base only; SetProperty has nothing to set yet.
+// Until its engine is wired in, this driver answers the staging commands, properties and
+// body methods of its base only; SetProperty has nothing to set yet.
 class TTallyReport : public TReportBase {
  public:
   void SetProperty(const std::string&, const std::string&) override TRS_REQUIRES(CallLock) {}
-
-  // Hands report data to the engine and answers its result; -1 while no engine is wired in.
-  int LoadDataFromQuill3(const WideString&, int) TRS_REQUIRES(CallLock) { return -1; }
 };
 
 }  // namespace trs

@@ -1,12 +1,7 @@
 // The command endpoint: request parameters to driver calls, driver text to the response.
 #include "endpoint/fuReportServer.h"
 
-#include "drivers/fuBarcode.h"
-#include "drivers/fuBillPrint.h"
-#include "drivers/fuEshopReport.h"
-#include "drivers/fuPosDriver.h"
-#include "drivers/fuQuillReport.h"
-#include "drivers/fuTallyReport.h"
+#include "drivers/DriverTable.h"
 #include "endpoint/HttpServer.h"
 #include "platform/Convert.h"
 #include "platform/Socket.h"
@@ -18,13 +13,11 @@ TReportServer::TReportServer(int port, std::string listenAddress)
           [this](const THttpRequest& request, THttpResponse& response) {
             HandleCommand(request, response);
           })),
-      ReportV10(std::make_unique<TTallyReport>()),
-      ReportV11(std::make_unique<TQuillReport>()),
-      Express(std::make_unique<TEShopReport>()),
-      Barcode(std::make_unique<TBarcode>()),
-      BillPrint(std::make_unique<TBillPrint>()),
-      PosDriver(std::make_unique<TPosDriver>()),
+      Drivers(CreateDrivers()),
       ListenAddress(std::move(listenAddress)) {
+  ReportV10 = DriverOfType(ReportV10Type);
+  ReportV11 = DriverOfType(ReportV11Type);
+  Express = DriverOfType(ExpressType);
   // Listening starts once every driver exists, so no request can reach a half-built server.
   // (The Internet-zone setting and the control registration of the Windows program have no
   // counterpart here.)
@@ -35,12 +28,7 @@ TReportServer::~TReportServer() {
   // The server goes first: its destructor waits for the requests in flight, which may still
   // be using the drivers.
   Server.reset();
-  ReportV10.reset();
-  ReportV11.reset();
-  Express.reset();
-  Barcode.reset();
-  BillPrint.reset();
-  PosDriver.reset();
+  for (TDriverEntry& entry : Drivers) entry.Driver.reset();  // in creation order
 }
 
 void TReportServer::SetPort(int port) {
@@ -72,13 +60,15 @@ std::vector<int> TReportServer::BoundPorts() const { return Server->BoundPorts()
 void TReportServer::HandleCommand(const THttpRequest& request, THttpResponse& response) {
   const WideString type = LowerAscii(ParamValue(request.Params, "type"));
   WideString result;
-  if (type.empty() || type == u"reportv10") result = DispatchToDriver(*ReportV10, request);
-  if (type == u"reportv11") result = DispatchToDriver(*ReportV11, request);
-  if (type == u"express") result = DispatchToDriver(*Express, request);
-  if (type == u"barcode") result = DispatchToDriver(*Barcode, request);
-  if (type == u"billprint") result = DispatchToDriver(*BillPrint, request);
-  if (type == u"posdriver") result = DispatchToDriver(*PosDriver, request);
+  if (TReportBase* driver = DriverOfType(type.empty() ? std::u16string_view(ReportV10Type) : type))
+    result = DispatchToDriver(*driver, request);
   response.Content = EncodeUtf8Result(result);
+}
+
+TReportBase* TReportServer::DriverOfType(std::u16string_view type) const {
+  for (const TDriverEntry& entry : Drivers)
+    if (entry.Type == type) return entry.Driver.get();
+  return nullptr;
 }
 
 WideString TReportServer::DispatchToDriver(TReportBase& driver, const THttpRequest& request) {
@@ -90,15 +80,10 @@ WideString TReportServer::DispatchToDriver(TReportBase& driver, const THttpReque
     // Three methods take their data from the request body rather than the argument text.
     if (name == "loaddatafromquill3") {
       const WideString body = DecodeUtf8Body(request.RawBody);
-      int answer;
-      if (&driver == ReportV10.get()) {
-        TLockGuard guard(ReportV10->CallLock);
-        answer = ReportV10->LoadDataFromQuill3(body, 0);
-      } else {
-        TLockGuard guard(ReportV11->CallLock);
-        answer = ReportV11->LoadDataFromQuill3(body, 0);
-      }
-      result = NarrowToWide(IntToStr(answer));
+      // The V10 driver takes its own report data; every other type hands it to V11.
+      TReportBase& target = &driver == ReportV10 ? *ReportV10 : *ReportV11;
+      TLockGuard guard(target.CallLock);
+      result = NarrowToWide(IntToStr(target.LoadDataFromQuill3(body, 0)));
     } else if (name == "loaddatafromjson") {
       const WideString body = DecodeUtf8Body(request.RawBody);
       TLockGuard guard(Express->CallLock);
@@ -119,8 +104,12 @@ WideString TReportServer::DispatchToDriver(TReportBase& driver, const THttpReque
   }
   if (const WideString get = ParamValue(request.Params, "Get"); !get.empty()) {
     const std::string name = LowerAscii(SplitCommand(get).first);
-    TLockGuard guard(driver.CallLock);
-    result = driver.GetProperty(name);
+    if (std::optional<WideString> answer = driver.GetPropertyWithoutWaiting(name)) {
+      result = std::move(*answer);
+    } else {
+      TLockGuard guard(driver.CallLock);
+      result = driver.GetProperty(name);
+    }
   }
   return result;
 }

@@ -15,12 +15,7 @@ class THttpServer;
 struct THttpRequest;
 struct THttpResponse;
 class TReportBase;
-class TTallyReport;
-class TQuillReport;
-class TEShopReport;
-class TBarcode;
-class TBillPrint;
-class TPosDriver;
+struct TDriverEntry;
 
 // Owns the HTTP server and the six drivers. The server listens from the end of the
 // constructor until Stop, the start of SetPort or the destructor. Requests run on the HTTP
@@ -53,15 +48,16 @@ class TReportServer {
 
  private:
   WideString DispatchToDriver(TReportBase& driver, const THttpRequest& request);
+  // The driver of a lower-cased `type` (the empty type is the report V10 one), or nullptr.
+  TReportBase* DriverOfType(std::u16string_view type) const;
   void ListenOn(int port);
 
   std::unique_ptr<THttpServer> Server;
-  std::unique_ptr<TTallyReport> ReportV10;
-  std::unique_ptr<TQuillReport> ReportV11;
-  std::unique_ptr<TEShopReport> Express;
-  std::unique_ptr<TBarcode> Barcode;
-  std::unique_ptr<TBillPrint> BillPrint;
-  std::unique_ptr<TPosDriver> PosDriver;
+  // The six drivers in creation order, each with the type that selects it.
+  std::vector<TDriverEntry> Drivers;
+  TReportBase* ReportV10 = nullptr;
+  TReportBase* ReportV11 = nullptr;
+  TReportBase* Express = nullptr;
   int Port = 0;
   std::string ListenAddress;
 };

@@ -1,0 +1,164 @@
+// The stand-ins' journal, control file and form state.
+#include "StandIn.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "dataset/ClientDataSet.h"
+
+namespace standin {
+namespace {
+
+// Calls that keep the form up right now (several may run on different threads).
+std::atomic<int> FormsShown{0};
+
+std::string Escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  for (const char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+// Appends one line in a single write, so lines from several threads never interleave.
+void AppendLine(const std::string& line) {
+  const char* path = std::getenv("TRS_ENGINE_JOURNAL");
+  if (path == nullptr || *path == '\0') return;
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  const std::string text = line + "\n";
+  [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
+  ::close(fd);
+}
+
+TJson DescribeTable(const trs::TClientDataSet& table) {
+  std::vector<TJson> fields;
+  for (int i = 0; i < table.FieldCount(); ++i) fields.push_back(Json(std::string_view(table.FieldInfo(i).Name)));
+  std::vector<TJson> rows;
+  auto& cursor = const_cast<trs::TClientDataSet&>(table);
+  for (cursor.First(); !cursor.Eof(); cursor.Next()) {
+    std::vector<TJson> cells;
+    for (int i = 0; i < table.FieldCount(); ++i)
+      cells.push_back(table.FieldIsNull(i) ? TJson("null") : Json(std::string_view(table.FieldAsString(i))));
+    rows.push_back(JsonArray(cells));
+  }
+  return JsonObject({{"fields", JsonArray(fields)}, {"rows", JsonArray(rows)}});
+}
+
+}  // namespace
+
+TJson Json(long long number) { return std::to_string(number); }
+TJson Json(const char* narrowText) { return narrowText == nullptr ? "null" : Json(std::string_view(narrowText)); }
+TJson Json(std::string_view narrowText) { return "\"" + Escape(narrowText) + "\""; }
+
+TJson JsonObject(const std::vector<std::pair<std::string, TJson>>& members) {
+  std::string out = "{";
+  for (const auto& [name, value] : members) {
+    if (out.size() > 1) out += ",";
+    out += Json(std::string_view(name)) + ":" + value;
+  }
+  return out + "}";
+}
+
+TJson JsonArray(const std::vector<TJson>& items) {
+  std::string out = "[";
+  for (const TJson& item : items) {
+    if (out.size() > 1) out += ",";
+    out += item;
+  }
+  return out + "]";
+}
+
+TJson DescribePacket(std::string_view packet) {
+  try {
+    trs::TClientDataSet table;
+    table.SetData(packet);
+    return DescribeTable(table);
+  } catch (const std::exception& error) {
+    return JsonObject({{"error", Json(error.what())}});
+  }
+}
+
+TJson DescribeFile(const std::string& path) {
+  try {
+    trs::TClientDataSet table;
+    table.LoadFromFile(path);
+    return DescribeTable(table);
+  } catch (const std::exception& error) {
+    return JsonObject({{"error", Json(error.what())}});
+  }
+}
+
+std::string OwnDirectory() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&OwnDirectory), &info) == 0 || info.dli_fname == nullptr) return "./";
+  const std::string path = info.dli_fname;
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::optional<std::string> Control(const char* engine, const std::string& key) {
+  const char* path = std::getenv("TRS_ENGINE_CONTROL");
+  if (path == nullptr || *path == '\0') return std::nullopt;
+  std::ifstream file(path);
+  std::optional<std::string> general;
+  const std::string own = std::string(engine) + "." + key + "=";
+  const std::string any = key + "=";
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(own, 0) == 0) return line.substr(own.size());
+    if (!general && line.rfind(any, 0) == 0) general = line.substr(any.size());
+  }
+  return general;
+}
+
+TCall::TCall(const char* engine, const char* name, std::vector<TJson> args) : Engine(engine), Name(name) {
+  AppendLine(JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}}));
+  ShowsForm = Control(Engine, std::string(Name) + ".shows_form").value_or("0") == "1";
+  if (ShowsForm) ++FormsShown;
+  const long delay = std::atol(Control(Engine, std::string(Name) + ".delay_ms").value_or("0").c_str());
+  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+}
+
+TCall::~TCall() {
+  if (ShowsForm) --FormsShown;
+}
+
+long long TCall::Result(long long fallback) const {
+  const std::optional<std::string> value = Control(Engine, std::string(Name) + ".result");
+  return value ? std::atoll(value->c_str()) : fallback;
+}
+
+std::string TCall::TextResult(const std::string& fallback) const {
+  return Control(Engine, std::string(Name) + ".result").value_or(fallback);
+}
+
+uint8_t IsFormShown(const char* engine) {
+  TCall call(engine, "GetIsShowedForm", {});
+  return static_cast<uint8_t>(call.Result(FormsShown.load() > 0 ? 1 : 0) != 0);
+}
+
+}  // namespace standin
