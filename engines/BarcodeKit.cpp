@@ -1,7 +1,6 @@
 // Stand-in for BarcodeKit.dll, the barcode label library: keeps the configuration table it
 // is given and journals every call. Built in variants: TRS_BARCODE_OLD gives the earlier
-// one-argument PrintBarOutEx; TRS_BARCODE_NO_PRINT leaves out BarConfigCds, PrintBarOutEx
-// and GetStyleNames.
+// one-argument PrintBarOutEx; TRS_BARCODE_BARE exports GetIsShowedForm only.
 #include "platform/Mutex.h"
 #include <string>
 #include <type_traits>
@@ -28,7 +27,7 @@ std::string Configuration = "null";  // the last table handed over, as the journ
 
 }  // namespace
 
-#ifndef TRS_BARCODE_NO_PRINT
+#ifndef TRS_BARCODE_BARE
 TRS_EXPORT void BarConfigCds(int32_t zero, VARIANT* packet) noexcept {
   std::string table = "null";
   if (packet != nullptr && packet->vt == (VT_ARRAY | VT_UI1) && packet->parray != nullptr)
@@ -63,12 +62,12 @@ TRS_EXPORT void GetStyleNames(BSTR* names) noexcept {
   *names = SysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()));
 }
 static_assert(std::is_same_v<decltype(GetStyleNames), BarcodeKit::GetStyleNamesFn>);
-#endif
 
 TRS_EXPORT void SetStartPrintPosition(int32_t position) noexcept {
   standin::TCall call(Engine, "SetStartPrintPosition", {standin::Json(position)});
 }
 static_assert(std::is_same_v<decltype(SetStartPrintPosition), BarcodeKit::SetStartPrintPositionFn>);
+#endif
 
 TRS_EXPORT uint8_t GetIsShowedForm() noexcept { return standin::IsFormShown(Engine); }
 static_assert(std::is_same_v<decltype(GetIsShowedForm), BarcodeKit::GetIsShowedFormFn>);

@@ -136,9 +136,10 @@ std::optional<std::string> Control(const char* engine, const std::string& key) {
 }
 
 TCall::TCall(const char* engine, const char* name, std::vector<TJson> args) : Engine(engine), Name(name) {
-  AppendLine(JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}}));
+  // The form is up before the call is journalled: a test that has seen the line may poll.
   ShowsForm = Control(Engine, std::string(Name) + ".shows_form").value_or("0") == "1";
   if (ShowsForm) ++FormsShown;
+  AppendLine(JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}}));
   const long delay = std::atol(Control(Engine, std::string(Name) + ".delay_ms").value_or("0").c_str());
   if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 }

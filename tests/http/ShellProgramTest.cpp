@@ -32,7 +32,9 @@ TEST(ShellProgram, ASecondCopySaysSoAndEndsWhileTheFirstServesOn) {
 
 TEST(ShellProgram, ThePortOfTheConfigFileIsListenedOnAndAMissingKeyIsAdded) {
   const int port = FreePort();
-  TProgramUnderTest program({"PORT=" + std::to_string(port) + "\r\nEND\r\n"});
+  TProgramOptions options;
+  options.ConfigFile = "PORT=" + std::to_string(port) + "\r\nEND\r\n";
+  TProgramUnderTest program(options);
   EXPECT_EQ(program.Port(), port);
   EXPECT_EQ(BodyOf(Get(port, "Get=IsPrinting")), "0");
   EXPECT_EQ(ReadConfig(program), "PORT=" + std::to_string(port) + "\r\nLISTEN=\r\nEND\r\n");
@@ -47,14 +49,19 @@ TEST(ShellProgram, WithoutAConfigFileItSaysSoAndServesOnItsStartPort) {
 }
 
 TEST(ShellProgram, ListenNamesTheOneAddressToListenOn) {
-  TProgramUnderTest program({"PORT=\r\nLISTEN=127.0.0.1\r\nEND\r\n"});
+  TProgramOptions options;
+  options.ConfigFile = "PORT=\r\nLISTEN=127.0.0.1\r\nEND\r\n";
+  TProgramUnderTest program(options);
   EXPECT_EQ(program.Output().find(','), std::string::npos) << program.Output();  // no ::1
   EXPECT_FALSE(ConnectTcp("::1", program.Port()).Valid());
   EXPECT_EQ(BodyOf(Get(program.Port(), "Get=IsPrinting")), "0");
 }
 
 TEST(ShellProgram, APortThatIsNoNumberStopsTheStartWithItsError) {
-  TProgramUnderTest program({"PORT=80a\r\nEND\r\n", false});
+  TProgramOptions options;
+  options.ConfigFile = "PORT=80a\r\nEND\r\n";
+  options.WaitUntilListening = false;
+  TProgramUnderTest program(options);
   EXPECT_EQ(program.WaitForExit(), 1);
   EXPECT_NE(program.ErrorOutput().find("'80a' is not a valid integer value"), std::string::npos)
       << program.ErrorOutput();

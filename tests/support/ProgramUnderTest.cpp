@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // In the child: the environment of a headless copy with its own session directory.
-[[noreturn]] void ExecProgram(const fs::path& dir, int stdoutFd, const char* stderrName) {
+[[noreturn]] void ExecProgram(const fs::path& dir, int stdoutFd, const char* stderrName,
+                              const std::vector<std::pair<std::string, std::string>>& environment = {}) {
   if (stdoutFd >= 0) dup2(stdoutFd, STDOUT_FILENO);
   const int err = open((dir / stderrName).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (err >= 0) dup2(err, STDERR_FILENO);
@@ -31,6 +32,7 @@ namespace {
   setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
+  for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
   const std::string program = (dir / "TallyReportSrv").string();
   execl(program.c_str(), program.c_str(), nullptr);
   _exit(127);
@@ -49,6 +51,7 @@ TProgramUnderTest::TProgramUnderTest(TProgramOptions options) {
   fs::create_directories(Dir / "data");
   // The program finds data/ beside its own file, so it runs from a copy.
   fs::copy_file(TRS_PROGRAM_PATH, Dir / "TallyReportSrv");
+  for (const auto& [source, name] : options.Files) fs::copy_file(source, Dir / name);
   if (!options.ConfigFile.empty()) {
     std::ofstream config(Dir / "CONFIG.CFG", std::ios::binary);
     config << options.ConfigFile;
@@ -59,7 +62,7 @@ TProgramUnderTest::TProgramUnderTest(TProgramOptions options) {
   Pid = fork();
   if (Pid == 0) {
     close(out[0]);
-    ExecProgram(Dir, out[1], "stderr.txt");
+    ExecProgram(Dir, out[1], "stderr.txt", options.Environment);
   }
   close(out[1]);
   if (!options.WaitUntilListening) {

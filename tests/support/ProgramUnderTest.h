@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace trs::test {
 
@@ -14,6 +16,11 @@ struct TProgramOptions {
   std::string ConfigFile;
   // Whether to wait for the ready line (a copy that is meant to fail never prints it).
   bool WaitUntilListening = true;
+  // Files copied beside the program before it starts: (source path, name there), e.g. an
+  // engine under its file name.
+  std::vector<std::pair<std::string, std::string>> Files;
+  // Environment variables of the program: (name, value).
+  std::vector<std::pair<std::string, std::string>> Environment;
 };
 
 // A copy of TallyReportSrv in its own temporary program directory (with data/), started
