@@ -35,37 +35,37 @@ void LogLine(const std::string& text) {
 
 THeadlessDesktop::~THeadlessDesktop() {
   std::deque<std::function<void()>> dropped;
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   dropped.swap(Queue);
   State = TLoopState::Ended;
 }
 
 void THeadlessDesktop::RunEventLoop() {
-  std::unique_lock<std::mutex> guard(Lock);
+  TUniqueLock guard(Lock);
   MainThread = std::this_thread::get_id();
   State = TLoopState::Running;
   while (!QuitAsked) {
     if (Queue.empty()) {
-      WorkArrived.wait(guard);
+      WorkArrived.Wait(Lock);
       continue;
     }
     std::function<void()> work = std::move(Queue.front());
     Queue.pop_front();
-    guard.unlock();
+    guard.Unlock();
     work();
     work = nullptr;  // whatever the work owned goes on this thread
-    guard.lock();
+    guard.Lock();
   }
   State = TLoopState::Ended;
   std::deque<std::function<void()>> dropped;
   dropped.swap(Queue);
-  guard.unlock();
+  guard.Unlock();
 }
 
 void THeadlessDesktop::Quit() {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   QuitAsked = true;
-  WorkArrived.notify_all();
+  WorkArrived.NotifyAll();
 }
 
 int THeadlessDesktop::MessageBox(const std::string& text, const std::string& caption,
@@ -91,19 +91,19 @@ void THeadlessDesktop::SetForegroundWindow(TWindowHandle) {}
 void THeadlessDesktop::SetActiveWindow(TWindowHandle) {}
 
 void THeadlessDesktop::PostToMainThread(std::function<void()> work) {
-  std::unique_lock<std::mutex> guard(Lock);
+  TUniqueLock guard(Lock);
   if (State == TLoopState::Ended) {
-    guard.unlock();
+    guard.Unlock();
     return;  // `work` is destroyed here, unrun
   }
   Queue.push_back(std::move(work));
-  WorkArrived.notify_one();
+  WorkArrived.NotifyOne();
 }
 
 void THeadlessDesktop::RunOnMainThread(const std::function<void()>& work) {
   bool runHere;
   {
-    std::lock_guard<std::mutex> guard(Lock);
+    TLockGuard guard(Lock);
     // Without a running loop there is no main thread to wait for.
     runHere = State != TLoopState::Running || std::this_thread::get_id() == MainThread;
   }
@@ -115,7 +115,7 @@ void THeadlessDesktop::RunOnMainThread(const std::function<void()>& work) {
 }
 
 bool THeadlessDesktop::IsMainThread() {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return State == TLoopState::Running && std::this_thread::get_id() == MainThread;
 }
 

@@ -3,10 +3,8 @@
 // thread's event loop is a plain work queue.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 #include "desktop/DesktopBackend.h"
@@ -21,9 +19,9 @@ class THeadlessDesktop : public IDesktopBackend {
   ~THeadlessDesktop() override;
 
   // Runs posted work on the calling thread, which becomes the main thread, until Quit.
-  void RunEventLoop();
+  void RunEventLoop() TRS_EXCLUDES(Lock);
   // Ends the event loop after the work it is running; callable from any thread.
-  void Quit();
+  void Quit() TRS_EXCLUDES(Lock);
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   bool LoadAnimatedCursor(const std::string& path) override;
@@ -36,19 +34,19 @@ class THeadlessDesktop : public IDesktopBackend {
   void RaiseToTop(TWindowHandle window) override;
   void SetForegroundWindow(TWindowHandle window) override;
   void SetActiveWindow(TWindowHandle window) override;
-  void PostToMainThread(std::function<void()> work) override;
-  void RunOnMainThread(const std::function<void()>& work) override;
-  bool IsMainThread() override;
+  void PostToMainThread(std::function<void()> work) override TRS_EXCLUDES(Lock);
+  void RunOnMainThread(const std::function<void()>& work) override TRS_EXCLUDES(Lock);
+  bool IsMainThread() override TRS_EXCLUDES(Lock);
 
  private:
   enum class TLoopState { NotStarted, Running, Ended };
 
-  mutable std::mutex Lock;
-  std::condition_variable WorkArrived;
-  std::deque<std::function<void()>> Queue;  // guarded by Lock
-  TLoopState State = TLoopState::NotStarted;  // guarded by Lock
-  bool QuitAsked = false;                     // guarded by Lock
-  std::thread::id MainThread;                 // guarded by Lock
+  mutable TMutex Lock;
+  TConditionVariable WorkArrived;
+  std::deque<std::function<void()>> Queue TRS_GUARDED_BY(Lock);
+  TLoopState State TRS_GUARDED_BY(Lock) = TLoopState::NotStarted;
+  bool QuitAsked TRS_GUARDED_BY(Lock) = false;
+  std::thread::id MainThread TRS_GUARDED_BY(Lock);
 };
 
 // Writes one line to standard error with the time and a "TallyReportSrv: " prefix; the

@@ -1,8 +1,6 @@
 // The dialog runner and its worker thread.
 #include "desktop/ktShowDialog.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -18,9 +16,9 @@ namespace {
 // The count of running workers, with the wake-up that shutdown waits on. Never destroyed:
 // a worker let go at exit may still end after static destruction has begun.
 struct TWorkerCount {
-  std::mutex Lock;
-  std::condition_variable Ended;
-  int Running = 0;  // guarded by Lock
+  TMutex Lock;
+  TConditionVariable Ended;
+  int Running TRS_GUARDED_BY(Lock) = 0;
 };
 
 TWorkerCount& Workers() {
@@ -30,17 +28,17 @@ TWorkerCount& Workers() {
 
 void WorkerBegins() {
   TWorkerCount& workers = Workers();
-  std::lock_guard<std::mutex> guard(workers.Lock);
+  TLockGuard guard(workers.Lock);
   ++workers.Running;
 }
 
 void WorkerEnds() {
   TWorkerCount& workers = Workers();
   {
-    std::lock_guard<std::mutex> guard(workers.Lock);
+    TLockGuard guard(workers.Lock);
     --workers.Running;
   }
-  workers.Ended.notify_all();
+  workers.Ended.NotifyAll();
 }
 
 std::atomic<int> FailingCreations{0};
@@ -151,14 +149,15 @@ void FailWorkerCreationsForTests(int count) { FailingCreations = count; }
 
 int RunningDialogWorkers() {
   TWorkerCount& workers = Workers();
-  std::lock_guard<std::mutex> guard(workers.Lock);
+  TLockGuard guard(workers.Lock);
   return workers.Running;
 }
 
 bool WaitForDialogWorkers(std::chrono::milliseconds timeout) {
   TWorkerCount& workers = Workers();
-  std::unique_lock<std::mutex> guard(workers.Lock);
-  return workers.Ended.wait_for(guard, timeout, [&workers] { return workers.Running == 0; });
+  TLockGuard guard(workers.Lock);
+  return workers.Ended.WaitFor(workers.Lock, timeout,
+                               [&workers]() TRS_REQUIRES(workers.Lock) { return workers.Running == 0; });
 }
 
 // --- TktIEShowDialog ---

@@ -87,7 +87,7 @@ THttpServer::~THttpServer() {
   Stop();
   std::vector<std::thread> workers;
   {
-    std::lock_guard<std::mutex> lock(StateMutex);
+    TLockGuard lock(StateMutex);
     WorkersQuit = true;
     for (TConnection* connection : Connections) {
       connection->Aborted = true;
@@ -95,27 +95,27 @@ THttpServer::~THttpServer() {
     }
     workers.swap(Workers);  // no worker starts another once listening has ended
   }
-  ListeningBegan.notify_all();
+  ListeningBegan.NotifyAll();
   for (std::thread& worker : workers) worker.join();
 }
 
 void THttpServer::SetDefaultPort(int port) {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   DefaultPort = port;
 }
 
 void THttpServer::SetReuseAddress(bool on) {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   ReuseAddress = on;
 }
 
 void THttpServer::ClearBindings() {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   Bindings.clear();
 }
 
 void THttpServer::AddBinding(const std::string& address, int port) {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   Bindings.emplace_back(address, port);
 }
 
@@ -126,12 +126,12 @@ void THttpServer::SetIdleTimeout(std::chrono::milliseconds timeout) {
 void THttpServer::SetMaxBodySize(uint64_t bytes) { MaxBodySize = bytes; }
 
 std::vector<int> THttpServer::BoundPorts() const {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   return Ports;
 }
 
 void THttpServer::Start() {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   if (Running) return;
   std::vector<std::pair<std::string, int>> bindings = Bindings;
   if (bindings.empty()) {
@@ -148,24 +148,24 @@ void THttpServer::Start() {
   }
   for (TSocket& listener : listening->Listeners) listening->Handles.push_back(&listener);
   {
-    std::lock_guard<std::mutex> state(StateMutex);
+    TLockGuard state(StateMutex);
     if (IdleWorkers == 0) SpawnWorker();
     if (Workers.empty()) throw Exception("Could not start a connection thread.");
     Current = listening;
   }
-  ListeningBegan.notify_all();
+  ListeningBegan.NotifyAll();
   Ports = std::move(ports);
   Running = true;
 }
 
 void THttpServer::Stop() {
-  std::lock_guard<std::mutex> lock(ControlMutex);
+  TLockGuard lock(ControlMutex);
   if (!Running) return;
   {
-    std::unique_lock<std::mutex> state(StateMutex);
+    TLockGuard state(StateMutex);
     const std::shared_ptr<TListening> stopping = std::move(Current);
     stopping->Wake.Wake();
-    WaitersLeft.wait(state, [&] { return stopping->Waiters == 0; });
+    WaitersLeft.Wait(StateMutex, [&] { return stopping->Waiters == 0; });
     // Nobody waits on the listeners now and nobody will again: close them, so the port is
     // free at once (a worker still holding this generation only keeps the wake signal).
     stopping->Handles.clear();
@@ -197,9 +197,10 @@ void THttpServer::WorkerLoop() {
   for (;;) {
     std::shared_ptr<TListening> listening;
     {
-      std::unique_lock<std::mutex> lock(StateMutex);
+      TLockGuard lock(StateMutex);
       ++IdleWorkers;
-      ListeningBegan.wait(lock, [this] { return WorkersQuit || Current != nullptr; });
+      ListeningBegan.Wait(StateMutex,
+                          [this]() TRS_REQUIRES(StateMutex) { return WorkersQuit || Current != nullptr; });
       if (WorkersQuit) {
         --IdleWorkers;
         return;
@@ -222,9 +223,9 @@ void THttpServer::WorkerLoop() {
     }
     std::unique_ptr<TConnection> connection;
     {
-      std::lock_guard<std::mutex> lock(StateMutex);
+      TLockGuard lock(StateMutex);
       --IdleWorkers;
-      if (--listening->Waiters == 0) WaitersLeft.notify_all();
+      if (--listening->Waiters == 0) WaitersLeft.NotifyAll();
       if (socket.Valid()) {
         connection = std::make_unique<TConnection>();
         connection->Socket = std::move(socket);
@@ -253,7 +254,7 @@ void THttpServer::Serve(TConnection& connection) {
   const uint64_t maxBodySize = MaxBodySize.load();
   THttpReadResult result = THttpRequestReader(stream, maxBodySize).Read(request);
   {
-    std::lock_guard<std::mutex> lock(StateMutex);
+    TLockGuard lock(StateMutex);
     connection.Reading = false;
     if (connection.Aborted) result = THttpReadResult::Drop;
   }
@@ -266,7 +267,7 @@ void THttpServer::EndConnection(TConnection& connection) {
   {
     // Unregistered before the close, so Stop never shuts down a descriptor number that the
     // OS has meanwhile handed to someone else.
-    std::lock_guard<std::mutex> lock(StateMutex);
+    TLockGuard lock(StateMutex);
     Connections.erase(&connection);
     --InService;
   }

@@ -4,10 +4,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -18,6 +16,7 @@
 #include "endpoint/HttpRequestReader.h"
 #include "endpoint/HttpResponseWriter.h"
 #include "platform/ListenWaiter.h"
+#include "platform/Mutex.h"
 #include "platform/Socket.h"
 
 namespace trs {
@@ -49,31 +48,31 @@ class THttpServer {
   THttpServer& operator=(const THttpServer&) = delete;
 
   // Used when Start() finds no binding: 127.0.0.1, and ::1 when available, on this port.
-  void SetDefaultPort(int port);
-  void SetReuseAddress(bool on);  // on by default
-  void ClearBindings();
-  void AddBinding(const std::string& address, int port);
+  void SetDefaultPort(int port) TRS_EXCLUDES(ControlMutex);
+  void SetReuseAddress(bool on) TRS_EXCLUDES(ControlMutex);  // on by default
+  void ClearBindings() TRS_EXCLUDES(ControlMutex);
+  void AddBinding(const std::string& address, int port) TRS_EXCLUDES(ControlMutex);
   // How long one read (or write) may wait for the client before the connection is given up.
   void SetIdleTimeout(std::chrono::milliseconds timeout);
   void SetMaxBodySize(uint64_t bytes);
 
   // Listens on every binding; throws trs::Exception on failure, leaving the server stopped.
   // Does nothing when already active.
-  void Start();
+  void Start() TRS_EXCLUDES(ControlMutex, StateMutex);
   // Stops listening; idempotent.
-  void Stop();
+  void Stop() TRS_EXCLUDES(ControlMutex, StateMutex);
   bool Active() const { return Running.load(); }
   // The ports really bound, in binding order (port 0 asks for a free one).
-  std::vector<int> BoundPorts() const;
+  std::vector<int> BoundPorts() const TRS_EXCLUDES(ControlMutex);
 
  private:
   struct TConnection;
   struct TListening;
 
-  void WorkerLoop();
-  void SpawnWorker();  // with StateMutex held
-  void Serve(TConnection& connection);
-  void EndConnection(TConnection& connection);
+  void WorkerLoop() TRS_EXCLUDES(StateMutex);
+  void SpawnWorker() TRS_REQUIRES(StateMutex);
+  void Serve(TConnection& connection) TRS_EXCLUDES(StateMutex);
+  void EndConnection(TConnection& connection) TRS_EXCLUDES(StateMutex);
 
   const THttpHandler Handler;
   std::atomic<int> IdleTimeoutMs{static_cast<int>(DefaultIdleTimeout.count())};
@@ -81,23 +80,24 @@ class THttpServer {
   std::atomic<bool> Running{false};
 
   // Configuration; held by Start, Stop and the setters.
-  mutable std::mutex ControlMutex;
-  int DefaultPort = 0;
-  bool ReuseAddress = true;
-  std::vector<std::pair<std::string, int>> Bindings;
-  std::vector<int> Ports;
-  uint64_t Generations = 0;
+  mutable TMutex ControlMutex;
+  int DefaultPort TRS_GUARDED_BY(ControlMutex) = 0;
+  bool ReuseAddress TRS_GUARDED_BY(ControlMutex) = true;
+  std::vector<std::pair<std::string, int>> Bindings TRS_GUARDED_BY(ControlMutex);
+  std::vector<int> Ports TRS_GUARDED_BY(ControlMutex);
+  uint64_t Generations TRS_GUARDED_BY(ControlMutex) = 0;
 
-  // What the workers share.
-  std::mutex StateMutex;
-  std::condition_variable ListeningBegan;  // Current was set, or the workers are to quit
-  std::condition_variable WaitersLeft;     // a listening generation lost its last waiter
-  std::shared_ptr<TListening> Current;     // the listeners between Start and Stop, else null
-  bool WorkersQuit = false;
-  int InService = 0;
-  int IdleWorkers = 0;  // workers waiting for a connection
-  std::unordered_set<TConnection*> Connections;
-  std::vector<std::thread> Workers;
+  // What the workers share. Taken after ControlMutex when both are held.
+  TMutex StateMutex;
+  TConditionVariable ListeningBegan;  // Current was set, or the workers are to quit
+  TConditionVariable WaitersLeft;     // a listening generation lost its last waiter
+  // The listeners between Start and Stop, else null.
+  std::shared_ptr<TListening> Current TRS_GUARDED_BY(StateMutex);
+  bool WorkersQuit TRS_GUARDED_BY(StateMutex) = false;
+  int InService TRS_GUARDED_BY(StateMutex) = 0;
+  int IdleWorkers TRS_GUARDED_BY(StateMutex) = 0;  // workers waiting for a connection
+  std::unordered_set<TConnection*> Connections TRS_GUARDED_BY(StateMutex);
+  std::vector<std::thread> Workers TRS_GUARDED_BY(StateMutex);
 };
 
 }  // namespace trs

@@ -173,7 +173,7 @@ int TQtDesktop::MessageBox(const std::string& text, const std::string& caption, 
 bool TQtDesktop::LoadAnimatedCursor(const std::string& path) {
   std::optional<TAniCursor> cursor = LoadAniCursorFile(path);
   if (!cursor) return false;
-  std::lock_guard<std::mutex> guard(CursorLock);
+  TLockGuard guard(CursorLock);
   Animated = std::move(cursor);
   return true;
 }
@@ -206,7 +206,7 @@ void TQtDesktop::ShowAnimatedFrame(size_t step) {
   int duration = 0;
   size_t steps = 0;
   {
-    std::lock_guard<std::mutex> guard(CursorLock);
+    TLockGuard guard(CursorLock);
     if (!Animated) return;
     steps = Animated->Steps.size();
     const TAniStep& current = Animated->Steps[step % steps];

@@ -5,12 +5,12 @@
 #include <QObject>
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 
 #include "desktop/AniCursor.h"
 #include "desktop/DesktopBackend.h"
+#include "platform/Mutex.h"
 
 class QMessageBox;
 class QTimer;
@@ -35,7 +35,7 @@ class TQtDesktop : public QObject, public IDesktopBackend {
   void BeginShutdown();
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
-  bool LoadAnimatedCursor(const std::string& path) override;
+  bool LoadAnimatedCursor(const std::string& path) override TRS_EXCLUDES(CursorLock);
   void SetScreenCursor(TScreenCursor cursor) override;
   std::unique_ptr<IProgressView> CreateProgressView() override;
   TWindowHandle ForegroundWindow() override;
@@ -52,14 +52,14 @@ class TQtDesktop : public QObject, public IDesktopBackend {
  private:
   QMessageBox* NewBox(const std::string& text, const std::string& caption, unsigned flags);
   void ApplyCursor(TScreenCursor cursor);   // main thread
-  void ShowAnimatedFrame(size_t step);      // main thread
+  void ShowAnimatedFrame(size_t step) TRS_EXCLUDES(CursorLock);  // main thread
 
   std::unique_ptr<TXcbWindows> X11;  // null outside X11 sessions
   std::atomic<bool> ShuttingDown{false};
   std::set<QMessageBox*> OpenBoxes;  // main thread only
 
-  std::mutex CursorLock;
-  std::optional<TAniCursor> Animated;  // guarded by CursorLock
+  TMutex CursorLock;
+  std::optional<TAniCursor> Animated TRS_GUARDED_BY(CursorLock);
   bool OverrideActive = false;         // main thread only
   QTimer* FrameTimer = nullptr;        // main thread only
   size_t FrameStep = 0;                // main thread only

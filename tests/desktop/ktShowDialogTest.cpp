@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "desktop/ktShowDialog.h"
+#include "platform/Mutex.h"
 #include "support/RecordingDesktop.h"
 
 namespace trs {
@@ -28,20 +27,20 @@ class TGate {
  public:
   void Open() {
     {
-      std::lock_guard<std::mutex> guard(Lock);
+      TLockGuard guard(Lock);
       IsOpen = true;
     }
-    Opened.notify_all();
+    Opened.NotifyAll();
   }
   bool Wait() {
-    std::unique_lock<std::mutex> guard(Lock);
-    return Opened.wait_for(guard, Patience, [this] { return IsOpen; });
+    TLockGuard guard(Lock);
+    return Opened.WaitFor(Lock, Patience, [this]() TRS_REQUIRES(Lock) { return IsOpen; });
   }
 
  private:
-  std::mutex Lock;
-  std::condition_variable Opened;
-  bool IsOpen = false;
+  TMutex Lock;
+  TConditionVariable Opened;
+  bool IsOpen TRS_GUARDED_BY(Lock) = false;
 };
 
 // A runner whose "engine dialog" stays open until the test closes it. It records its steps

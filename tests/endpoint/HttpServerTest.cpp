@@ -8,15 +8,14 @@
 #include <cerrno>
 #include <cstring>
 #include <chrono>
-#include <condition_variable>
 #include <future>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/Mutex.h"
 #include "platform/Socket.h"
 
 namespace trs {
@@ -92,30 +91,31 @@ class HttpServerTest : public testing::Test {
       return;
     }
     if (request.Target == "/wait") {
-      std::unique_lock<std::mutex> lock(GateMutex);
+      TLockGuard lock(GateMutex);
       InHandler = true;
-      GateChanged.notify_all();
-      GateChanged.wait(lock, [this] { return GateOpen; });
+      GateChanged.NotifyAll();
+      GateChanged.Wait(GateMutex, [this]() TRS_REQUIRES(GateMutex) { return GateOpen; });
     }
     response.Content = request.Method + " " + request.Target + " [" + request.RawBody + "]";
     for (const std::string& param : request.Params) response.Content += " " + param;
   }
 
   void WaitInHandler() {
-    std::unique_lock<std::mutex> lock(GateMutex);
-    ASSERT_TRUE(GateChanged.wait_for(lock, 10s, [this] { return InHandler; }));
+    TLockGuard lock(GateMutex);
+    ASSERT_TRUE(GateChanged.WaitFor(GateMutex, 10s,
+                                    [this]() TRS_REQUIRES(GateMutex) { return InHandler; }));
   }
   void OpenGate() {
-    std::lock_guard<std::mutex> lock(GateMutex);
+    TLockGuard lock(GateMutex);
     GateOpen = true;
-    GateChanged.notify_all();
+    GateChanged.NotifyAll();
   }
 
   std::atomic<int> Calls{0};
-  std::mutex GateMutex;
-  std::condition_variable GateChanged;
-  bool InHandler = false;
-  bool GateOpen = false;
+  TMutex GateMutex;
+  TConditionVariable GateChanged;
+  bool InHandler TRS_GUARDED_BY(GateMutex) = false;
+  bool GateOpen TRS_GUARDED_BY(GateMutex) = false;
   THttpServer Server{[this](const THttpRequest& request, THttpResponse& response) { Handle(request, response); }};
   int Port = 0;
 };

@@ -38,44 +38,44 @@ TRecordingDesktop::~TRecordingDesktop() {
   SetDesktop(Previous);
   std::deque<std::function<void()>> dropped;
   {
-    std::lock_guard<std::mutex> guard(Lock);
+    TLockGuard guard(Lock);
     dropped.swap(PostedWork);
   }
 }
 
 void TRecordingDesktop::SetForeground(TWindowHandle window) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   Foreground = window;
   if (window != 0) Windows.insert(window);
 }
 
 void TRecordingDesktop::SetActiveOfCallingThread(TWindowHandle window) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   Active = window;
 }
 
 void TRecordingDesktop::AddWindow(TWindowHandle window) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   Windows.insert(window);
 }
 
 void TRecordingDesktop::CloseWindow(TWindowHandle window) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   Windows.erase(window);
 }
 
 void TRecordingDesktop::SetAnimatedCursorLoads(bool loads) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   AnimatedCursorLoads = loads;
 }
 
 void TRecordingDesktop::SetMessageBoxResult(int result) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   MessageBoxAnswer = result;
 }
 
 std::vector<std::string> TRecordingDesktop::Calls() const {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return CallLog;
 }
 
@@ -87,18 +87,18 @@ std::vector<std::string> TRecordingDesktop::CallsStartingWith(const std::string&
 }
 
 void TRecordingDesktop::ClearCalls() {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   CallLog.clear();
   CallLogThreads.clear();
 }
 
 std::vector<std::thread::id> TRecordingDesktop::CallThreads() const {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return CallLogThreads;
 }
 
 void TRecordingDesktop::Record(std::string call) {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   CallLog.push_back(std::move(call));
   CallLogThreads.push_back(std::this_thread::get_id());
 }
@@ -108,7 +108,7 @@ int TRecordingDesktop::RunPostedWork() {
   for (;;) {
     std::function<void()> work;
     {
-      std::lock_guard<std::mutex> guard(Lock);
+      TLockGuard guard(Lock);
       if (PostedWork.empty()) return ran;
       work = std::move(PostedWork.front());
       PostedWork.pop_front();
@@ -120,28 +120,28 @@ int TRecordingDesktop::RunPostedWork() {
 
 int TRecordingDesktop::WaitAndRunPostedWork(double seconds) {
   {
-    std::unique_lock<std::mutex> guard(Lock);
-    Posted.wait_for(guard, std::chrono::duration<double>(seconds),
-                    [this] { return !PostedWork.empty(); });
+    TLockGuard guard(Lock);
+    Posted.WaitFor(Lock, std::chrono::duration<double>(seconds),
+                   [this]() TRS_REQUIRES(Lock) { return !PostedWork.empty(); });
   }
   return RunPostedWork();
 }
 
 size_t TRecordingDesktop::PostedCount() const {
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return PostedWork.size();
 }
 
 int TRecordingDesktop::MessageBox(const std::string& text, const std::string& caption,
                                   unsigned flags) {
   Record("MessageBox(" + text + "|" + caption + "|" + std::to_string(flags) + ")");
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return MessageBoxAnswer;
 }
 
 bool TRecordingDesktop::LoadAnimatedCursor(const std::string& path) {
   Record("LoadAnimatedCursor(" + path + ")");
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return AnimatedCursorLoads;
 }
 
@@ -157,19 +157,19 @@ std::unique_ptr<IProgressView> TRecordingDesktop::CreateProgressView() {
 
 TWindowHandle TRecordingDesktop::ForegroundWindow() {
   Record("ForegroundWindow");
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return Foreground;
 }
 
 TWindowHandle TRecordingDesktop::ActiveWindowOfCallingThread() {
   Record("ActiveWindowOfCallingThread");
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return Active;
 }
 
 bool TRecordingDesktop::IsWindow(TWindowHandle window) {
   Record("IsWindow(" + Handle(window) + ")");
-  std::lock_guard<std::mutex> guard(Lock);
+  TLockGuard guard(Lock);
   return window != 0 && Windows.count(window) != 0;
 }
 
@@ -192,10 +192,10 @@ void TRecordingDesktop::SetActiveWindow(TWindowHandle window) {
 void TRecordingDesktop::PostToMainThread(std::function<void()> work) {
   Record("PostToMainThread");
   {
-    std::lock_guard<std::mutex> guard(Lock);
+    TLockGuard guard(Lock);
     PostedWork.push_back(std::move(work));
   }
-  Posted.notify_all();
+  Posted.NotifyAll();
 }
 
 void TRecordingDesktop::RunOnMainThread(const std::function<void()>& work) {

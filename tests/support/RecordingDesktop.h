@@ -2,16 +2,15 @@
 // from settable state, and keeps posted work until the test runs it as the "main thread".
 #pragma once
 
-#include <condition_variable>
-#include <functional>
 #include <deque>
-#include <mutex>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "desktop/DesktopBackend.h"
+#include "platform/Mutex.h"
 
 namespace trs::test {
 
@@ -62,21 +61,21 @@ class TRecordingDesktop : public IDesktopBackend {
   bool IsMainThread() override;
 
   // Records one call (used by the fake progress view as well).
-  void Record(std::string call);
+  void Record(std::string call) TRS_EXCLUDES(Lock);
 
  private:
-  mutable std::mutex Lock;
-  std::condition_variable Posted;
-  std::vector<std::string> CallLog;
-  std::vector<std::thread::id> CallLogThreads;
-  std::deque<std::function<void()>> PostedWork;
-  std::set<TWindowHandle> Windows;
-  TWindowHandle Foreground = 0;
-  TWindowHandle Active = 0;
-  bool AnimatedCursorLoads = false;
-  int MessageBoxAnswer = MessageBoxResultOk;
-  std::thread::id MainThread;
-  IDesktopBackend* Previous = nullptr;
+  mutable TMutex Lock;
+  TConditionVariable Posted;
+  std::vector<std::string> CallLog TRS_GUARDED_BY(Lock);
+  std::vector<std::thread::id> CallLogThreads TRS_GUARDED_BY(Lock);
+  std::deque<std::function<void()>> PostedWork TRS_GUARDED_BY(Lock);
+  std::set<TWindowHandle> Windows TRS_GUARDED_BY(Lock);
+  TWindowHandle Foreground TRS_GUARDED_BY(Lock) = 0;
+  TWindowHandle Active TRS_GUARDED_BY(Lock) = 0;
+  bool AnimatedCursorLoads TRS_GUARDED_BY(Lock) = false;
+  int MessageBoxAnswer TRS_GUARDED_BY(Lock) = MessageBoxResultOk;
+  const std::thread::id MainThread;
+  IDesktopBackend* Previous = nullptr;  // the constructing thread's, put back by the destructor
 };
 
 }  // namespace trs::test
