@@ -1,0 +1,72 @@
+// A barcode label library written from the engine binary interface note alone, without any
+// of the project's headers: the proof that the program needs nothing the note does not say.
+// It writes what it receives, one line a call, to the file named by NOTE_ENGINE_LOG.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The note's OLE types, declared here on purpose.
+struct SAFEARRAYBOUND { uint32_t cElements; int32_t lLbound; };
+struct SAFEARRAY {
+  uint16_t cDims; uint16_t fFeatures; uint32_t cbElements; uint32_t cLocks; void* pvData;
+  SAFEARRAYBOUND rgsabound[1];
+};
+struct VARIANT {
+  uint16_t vt; uint16_t wReserved1, wReserved2, wReserved3;
+  union { int32_t lVal; double dblVal; char16_t* bstrVal; SAFEARRAY* parray; unsigned char raw[16]; };
+};
+static_assert(sizeof(VARIANT) == 24 && sizeof(SAFEARRAY) == 32);
+
+// File version 4.2 and product version x.x.0.7: the version text is 4.2.0.7.
+[[gnu::section(".vs_fixedfileinfo"), gnu::used]] const uint32_t VersionRecord[13] = {
+    0xFEEF04BD, 0x00010000, (4u << 16) | 2u, 0, (4u << 16) | 2u, 7, 0x3F, 0, 0, 0, 0, 0, 0};
+
+void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Log(const char* format, ...) {
+  const char* path = std::getenv("NOTE_ENGINE_LOG");
+  if (path == nullptr) return;
+  FILE* file = std::fopen(path, "a");
+  if (file == nullptr) return;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(file, format, args);
+  va_end(args);
+  std::fputc('\n', file);
+  std::fclose(file);
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void BarConfigCds(int32_t zero, VARIANT* packet) noexcept {
+  const bool bytes = packet != nullptr && packet->vt == (0x2000 | 17) && packet->parray != nullptr &&
+                     packet->parray->cDims == 1 && packet->parray->cbElements == 1;
+  uint32_t magic = 0;
+  if (bytes && packet->parray->rgsabound[0].cElements >= 4) std::memcpy(&magic, packet->parray->pvData, 4);
+  Log("BarConfigCds %d bytes=%u magic=%08X", zero, bytes ? packet->parray->rgsabound[0].cElements : 0u, magic);
+}
+
+__attribute__((visibility("default"))) uint8_t PrintBarOutEx(int32_t number, const char* styleName) noexcept {
+  Log("PrintBarOutEx %d %s", number, styleName == nullptr ? "(null)" : styleName);
+  return 1;
+}
+
+__attribute__((visibility("default"))) void GetStyleNames(char16_t** names) noexcept {
+  // A BSTR: the byte length in the 4 bytes before the text, the block from malloc.
+  static const char16_t text[] = u"Note A|Note B";
+  const uint32_t bytes = sizeof(text) - sizeof(char16_t);
+  auto* block = static_cast<unsigned char*>(std::malloc(4 + sizeof(text)));
+  std::memcpy(block, &bytes, 4);
+  std::memcpy(block + 4, text, sizeof(text));
+  Log("GetStyleNames entry=%s", *names == nullptr ? "null" : "set");
+  *names = reinterpret_cast<char16_t*>(block + 4);
+}
+
+__attribute__((visibility("default"))) uint8_t GetIsShowedForm() noexcept { return 0; }
+
+}  // extern "C"
