@@ -16,6 +16,7 @@
 
 #include "BenchClient.h"
 #include "BenchClock.h"
+#include "BenchFloorProcess.h"
 #include "endpoint/HttpResponseWriter.h"
 #include "endpoint/HttpServer.h"
 #include "endpoint/fuReportServer.h"
@@ -52,32 +53,6 @@ std::vector<std::string> StagingQueries(size_t& rawBytes) {
     }
   }
   return queries;
-}
-
-// A process that does the least an answer takes, as a reference for the transport alone:
-// accept, read up to the empty line, answer "1" with the program's headers, close.
-pid_t StartFloorProcess(int& port) {
-  trs::TSocket listener = trs::ListenTcp("127.0.0.1", 0, true);
-  port = listener.LocalPort();
-  const pid_t child = fork();
-  if (child != 0) return child;
-  const std::string answer = trs::FormatHttpResponse({200, "1"});
-  trs::TSocketWaiter waiter;
-  std::vector<trs::TSocket*> listeners{&listener};
-  std::vector<size_t> ready;
-  char buffer[4096];
-  while (waiter.Wait(listeners, ready)) {
-    for (trs::TSocket socket = listener.Accept(); socket.Valid(); socket = listener.Accept()) {
-      std::string got;
-      while (got.find("\r\n\r\n") == std::string::npos) {
-        const trs::TSocketReceive r = socket.Receive(buffer, sizeof buffer);
-        if (r.Kind != trs::TSocketReceive::Data) break;
-        got.append(buffer, r.Count);
-      }
-      socket.SendAll(answer);
-    }
-  }
-  _exit(0);
 }
 
 }  // namespace
@@ -117,7 +92,7 @@ int main() {
   run("bench.xml");
 
   int floorPort = 0;
-  const pid_t floor = StartFloorProcess(floorPort);
+  const pid_t floor = trs::bench::StartFloorProcess(floorPort);
   const double floorSeconds = trs::bench::BestSeconds(1, [&] {
     for (const std::string& query : queries)
       trs::bench::Fetch(floorPort, "GET /?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");

@@ -1,7 +1,7 @@
 // Loading engine libraries and naming what they lack.
 #include "drivers/EngineLibrary.h"
 
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "desktop/LibraryVersion.h"
 #include "platform/FileNames.h"
 
