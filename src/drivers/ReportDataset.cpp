@@ -2,7 +2,9 @@
 // file sets.
 #include "drivers/ReportDataset.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <exception>
 
 #include "drivers/Base64DecodeStream.h"
@@ -14,14 +16,6 @@ namespace {
 
 // Arena entries start with the text's length in 7-bit groups, low group first; the high
 // bit of a byte says that another follows.
-void AppendLength(std::vector<char>& arena, size_t length) {
-  while (length >= 0x80) {
-    arena.push_back(static_cast<char>(0x80 | (length & 0x7F)));
-    length >>= 7;
-  }
-  arena.push_back(static_cast<char>(length));
-}
-
 size_t LengthBytes(size_t length) {
   size_t bytes = 1;
   for (; length >= 0x80; length >>= 7) ++bytes;
@@ -45,28 +39,51 @@ int32_t Guarded(Operation operation) {
 
 uint32_t TCellStore::Append(std::string_view text) {
   const size_t entry = LengthBytes(text.size()) + text.size();
-  // Slots hold offset + 1 in 32 bits.
-  if (Arena.size() + entry >= UINT32_MAX) throw Exception("Too much text staged in one table");
-  if (Arena.size() + entry > Arena.capacity()) {
-    // Grow by a quarter rather than doubling: the arena is most of a table's memory, and
-    // a quarter still keeps appends amortised constant.
-    Arena.reserve(std::max(Arena.size() + entry, Arena.capacity() + Arena.capacity() / 4 + 256));
+  uint64_t at = Used;
+  const uint64_t inChunk = at % ChunkBytes;
+  if (entry > ChunkBytes || inChunk == 0 || inChunk + entry > ChunkBytes)
+    at = (at + ChunkBytes - 1) / ChunkBytes * ChunkBytes;  // starts a chunk of its own
+  const uint64_t spans = entry > ChunkBytes ? (entry + ChunkBytes - 1) / ChunkBytes : 1;
+  // Slots hold address + 1 in 32 bits.
+  if (at + spans * ChunkBytes >= UINT32_MAX) throw Exception("Too much text staged in one table");
+  const auto chunk = static_cast<size_t>(at / ChunkBytes);
+  const size_t end = static_cast<size_t>(at % ChunkBytes) + entry;
+  if (chunk == Chunks.size()) {
+    const size_t bytes = entry > ChunkBytes ? entry : std::max<size_t>(end, 256);
+    Chunks.push_back(std::make_unique_for_overwrite<char[]>(bytes));
+    AllocatedBytes += bytes;
+    LastChunkBytes = entry > ChunkBytes ? ChunkBytes : bytes;
+    Chunks.resize(Chunks.size() + static_cast<size_t>(spans) - 1);
+  } else if (end > LastChunkBytes) {
+    // Only the last chunk can be short of room; it doubles, up to a whole chunk.
+    const size_t bytes = std::min(ChunkBytes, std::max(end, 2 * LastChunkBytes));
+    auto grown = std::make_unique_for_overwrite<char[]>(bytes);
+    std::memcpy(grown.get(), Chunks[chunk].get(), LastChunkBytes);
+    Chunks[chunk] = std::move(grown);
+    AllocatedBytes += bytes - LastChunkBytes;
+    LastChunkBytes = bytes;
   }
-  const auto offset = static_cast<uint32_t>(Arena.size());
-  AppendLength(Arena, text.size());
-  Arena.insert(Arena.end(), text.begin(), text.end());
-  return offset + 1;
+  char* out = Chunks[chunk].get() + (at % ChunkBytes);
+  size_t length = text.size();
+  for (; length >= 0x80; length >>= 7) *out++ = static_cast<char>(0x80 | (length & 0x7F));
+  *out++ = static_cast<char>(length);
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  Used = entry > ChunkBytes ? at + spans * ChunkBytes : at + entry;
+  LiveBytes += entry;
+  return static_cast<uint32_t>(at) + 1;
 }
 
 std::string_view TCellStore::TextAt(uint32_t slot) const {
-  size_t pos = slot - 1;
+  if (slot == 0) return {};
+  const size_t address = slot - 1;
+  const char* in = Chunks[address / ChunkBytes].get() + address % ChunkBytes;
   size_t length = 0;
   for (unsigned shift = 0;; shift += 7) {
-    const auto byte = static_cast<unsigned char>(Arena[pos++]);
+    const auto byte = static_cast<unsigned char>(*in++);
     length |= static_cast<size_t>(byte & 0x7F) << shift;
     if (!(byte & 0x80)) break;
   }
-  return std::string_view(Arena.data() + pos, length);
+  return std::string_view(in, length);
 }
 
 void TCellStore::Set(int column, int row, std::string_view text) {
@@ -82,19 +99,24 @@ void TCellStore::Set(int column, int row, std::string_view text) {
   }
   if (*slot) {
     const std::string_view old = TextAt(*slot);
-    GarbageBytes += LengthBytes(old.size()) + old.size();
+    const size_t entry = LengthBytes(old.size()) + old.size();
+    LiveBytes -= entry;
+    GarbageBytes += entry;
   } else {
     ++Cells;
   }
   *slot = appended;
-  if (GarbageBytes > 4096 && GarbageBytes > Arena.size() / 2) Compact();
+  if (GarbageBytes > ChunkBytes && GarbageBytes > LiveBytes) Compact();
 }
 
 std::string_view TCellStore::Get(int column, int row) const {
+  const TPage* page = FindPage(column, row);
+  return page ? TextAt((*page)[Slot(row)]) : std::string_view();
+}
+
+const TCellStore::TPage* TCellStore::FindPage(int column, int row) const {
   const auto found = Pages.find(PageKey(column, row));
-  if (found == Pages.end()) return {};
-  const uint32_t slot = (*found->second)[Slot(row)];
-  return slot ? TextAt(slot) : std::string_view();
+  return found == Pages.end() ? nullptr : found->second.get();
 }
 
 bool TCellStore::Has(int column, int row) const {
@@ -103,26 +125,22 @@ bool TCellStore::Has(int column, int row) const {
 }
 
 void TCellStore::Compact() {
-  std::vector<char> live;
-  live.reserve(Arena.size() - GarbageBytes);
-  for (auto& [key, page] : Pages) {
-    for (uint32_t& slot : *page) {
-      if (!slot) continue;
-      const std::string_view text = TextAt(slot);
-      const auto offset = static_cast<uint32_t>(live.size());
-      AppendLength(live, text.size());
-      live.insert(live.end(), text.begin(), text.end());
-      slot = offset + 1;
-    }
-  }
-  Arena.swap(live);
+  TCellStore live;
+  for (auto& [key, page] : Pages)
+    for (uint32_t& slot : *page)
+      if (slot) slot = live.Append(TextAt(slot));
+  Chunks = std::move(live.Chunks);
+  Used = live.Used;
+  LastChunkBytes = live.LastChunkBytes;
+  AllocatedBytes = live.AllocatedBytes;
+  LiveBytes = live.LiveBytes;
   GarbageBytes = 0;
 }
 
 size_t TCellStore::StorageBytes() const {
-  // A node of the page index holds the next pointer, the key and the page pointer.
-  const size_t node = sizeof(void*) + sizeof(std::pair<const uint64_t, std::unique_ptr<TPage>>);
-  return Arena.capacity() + Pages.size() * (sizeof(TPage) + node) + Pages.bucket_count() * sizeof(void*);
+  // A node of the page index: three links and a colour, then the key and the page pointer.
+  const size_t node = 4 * sizeof(void*) + sizeof(std::pair<const uint64_t, std::unique_ptr<TPage>>);
+  return AllocatedBytes + Chunks.capacity() * sizeof(Chunks[0]) + Pages.size() * (sizeof(TPage) + node);
 }
 
 // --- TReportTable
@@ -142,20 +160,24 @@ int32_t TReportTable::SetCell(int row, int column, std::u16string_view text) {
 void TReportTable::Build() {
   if (Data.Active()) return;
   Data.CreateDataSet();
-  const int columns = Data.FieldCount();
-  std::vector<bool> blob(static_cast<size_t>(columns));
-  for (int c = 0; c < columns; ++c) blob[static_cast<size_t>(c)] = Data.FieldInfo(c).DataType == TFieldType::ftBlob;
+  const auto columns = static_cast<size_t>(Data.FieldCount());
+  std::vector<bool> blob(columns);
+  for (size_t c = 0; c < columns; ++c) blob[c] = Data.FieldInfo(static_cast<int>(c)).DataType == TFieldType::ftBlob;
+  // The pages of the current block of rows, one per column, looked up once per block.
+  std::vector<const TCellStore::TPage*> pages(columns);
   for (int r = 0; r < Rows; ++r) {
+    if (TCellStore::Slot(r) == 0)
+      for (size_t c = 0; c < columns; ++c) pages[c] = Cells.FindPage(static_cast<int>(c), r);
     Data.Append();
-    for (int c = 0; c < columns; ++c) {
+    for (size_t c = 0; c < columns; ++c) {
       // A cell the field does not take leaves that field empty; the row goes on.
       try {
-        const std::string_view text = Cells.Get(c, r);
-        if (blob[static_cast<size_t>(c)]) {
+        const std::string_view text = pages[c] ? Cells.TextAt((*pages[c])[TCellStore::Slot(r)]) : std::string_view();
+        if (blob[c]) {
           const TBase64DecodeStream stream = TBase64DecodeStream::FromNarrow(text);
-          Data.SetFieldBlob(c, stream.Bytes());
+          Data.SetFieldBlob(static_cast<int>(c), stream.Bytes());
         } else {
-          Data.SetFieldText(c, text);
+          Data.SetFieldText(static_cast<int>(c), text);
         }
       } catch (const Exception&) {
       }

@@ -5,10 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "dataset/ClientDataSet.h"
@@ -31,12 +31,19 @@ inline constexpr int ReportTextColumnSize = 100;
 //
 // Memory stays proportional to the cells set, never to their indexes: rows are grouped in
 // pages of PageRows per column, a page exists only once one of its cells is set, and a page
-// slot holds the offset of the cell's text in one shared arena (a length prefix, then the
-// bytes). Replacing a cell leaves its old text in the arena as garbage, which is compacted
-// away once it outweighs the live texts.
+// slot holds the address of the cell's text (a length prefix, then the bytes) in the text
+// arena. The arena is a 32-bit address space cut into chunks of ChunkBytes, allocated as
+// they fill: a text never straddles two chunks, and one longer than a chunk gets an
+// allocation of its own spanning as many chunk addresses as it needs. Only the last chunk
+// grows (doubling, up to ChunkBytes), so a small table holds a small arena, a large one
+// over-allocates by less than a chunk, and growth copies at most one chunk. Replacing a
+// cell leaves its old text as garbage, compacted away once it outweighs the live texts.
+// The pages are found through an ordered map, so that no choice of indexes can make a
+// lookup slower than logarithmic.
 class TCellStore {
  public:
   static constexpr uint32_t PageRows = 64;
+  static constexpr size_t ChunkBytes = 16384;
 
   // Stores a copy of the text. Fails (Exception) when one table would hold 4 GiB of text.
   void Set(int column, int row, std::string_view text);
@@ -44,23 +51,33 @@ class TCellStore {
   // True once the cell was set, even to the empty text.
   bool Has(int column, int row) const;
   size_t CellCount() const { return Cells; }
-  // Bytes of heap this store holds: arena capacity, pages and the page index.
+  // Bytes of heap this store holds: arena chunks, pages and the page index.
   size_t StorageBytes() const;
 
- private:
-  // Slot values are arena offset + 1; 0 marks a cell never set.
+  // For reading many cells in row order: the page holding (column, row) or nullptr, the
+  // slot of the row in it, and the text of a slot value.
+  // Slot values are arena address + 1; 0 marks a cell never set.
   using TPage = std::array<uint32_t, PageRows>;
+  const TPage* FindPage(int column, int row) const;
+  static size_t Slot(int row) { return static_cast<uint32_t>(row) % PageRows; }
+  std::string_view TextAt(uint32_t slot) const;
 
+ private:
   static uint64_t PageKey(int column, int row) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(column)) << 32) | (static_cast<uint32_t>(row) / PageRows);
   }
-  static size_t Slot(int row) { return static_cast<uint32_t>(row) % PageRows; }
+  // Stores an entry for the text and returns its slot value.
   uint32_t Append(std::string_view text);
-  std::string_view TextAt(uint32_t slot) const;
   void Compact();
 
-  std::unordered_map<uint64_t, std::unique_ptr<TPage>> Pages;
-  std::vector<char> Arena;
+  std::map<uint64_t, std::unique_ptr<TPage>> Pages;
+  // Chunk i holds the addresses [i * ChunkBytes, (i + 1) * ChunkBytes); a long text's
+  // allocation sits at the first of its chunk addresses, the others are empty.
+  std::vector<std::unique_ptr<char[]>> Chunks;
+  uint64_t Used = 0;            // the next free address
+  size_t LastChunkBytes = 0;    // allocated bytes of the last chunk (it grows to ChunkBytes)
+  size_t AllocatedBytes = 0;    // bytes of all chunk allocations
+  size_t LiveBytes = 0;         // bytes of the entries that cells point to
   size_t GarbageBytes = 0;
   size_t Cells = 0;
 };
