@@ -1,40 +1,10 @@
 // A bill library written from the engine binary interface note alone, without any of the
 // project's headers: it has only the single-table print, whose packet comes by value. It
 // writes what it receives, one line a call, to the file named by NOTE_ENGINE_LOG.
-#include <cstdarg>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "NoteOnlyEngine.h"
 
-namespace {
-
-struct SAFEARRAYBOUND { uint32_t cElements; int32_t lLbound; };
-struct SAFEARRAY {
-  uint16_t cDims; uint16_t fFeatures; uint32_t cbElements; uint32_t cLocks; void* pvData;
-  SAFEARRAYBOUND rgsabound[1];
-};
-struct VARIANT {
-  uint16_t vt; uint16_t wReserved1, wReserved2, wReserved3;
-  union { int32_t lVal; double dblVal; char16_t* bstrVal; SAFEARRAY* parray; unsigned char raw[16]; };
-};
-static_assert(sizeof(VARIANT) == 24 && sizeof(SAFEARRAY) == 32);
-
-void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Log(const char* format, ...) {
-  const char* path = std::getenv("NOTE_ENGINE_LOG");
-  if (path == nullptr) return;
-  FILE* file = std::fopen(path, "a");
-  if (file == nullptr) return;
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(file, format, args);
-  va_end(args);
-  std::fputc('\n', file);
-  std::fclose(file);
-}
-
-}  // namespace
+using note::Log;
+using note::VARIANT;
 
 extern "C" {
 
