@@ -87,16 +87,12 @@ std::string_view TCellStore::TextAt(uint32_t slot) const {
 }
 
 void TCellStore::Set(int column, int row, std::string_view text) {
-  const uint64_t key = PageKey(column, row);
-  auto found = Pages.find(key);
-  uint32_t* slot = found == Pages.end() ? nullptr : &(*found->second)[Slot(row)];
+  // The page first: should the text not fit, the store keeps no entry that no slot holds.
+  auto found = Pages.lower_bound(PageKey(column, row));
+  if (found == Pages.end() || found->first != PageKey(column, row))
+    found = Pages.emplace_hint(found, PageKey(column, row), std::make_unique<TPage>());  // zeroed
+  uint32_t* slot = &(*found->second)[Slot(row)];
   const uint32_t appended = Append(text);
-  if (!slot) {
-    auto page = std::make_unique<TPage>();
-    page->fill(0);
-    slot = &(*page)[Slot(row)];
-    Pages.emplace(key, std::move(page));
-  }
   if (*slot) {
     const std::string_view old = TextAt(*slot);
     const size_t entry = LengthBytes(old.size()) + old.size();
