@@ -1,4 +1,4 @@
-// Desktop utilities: program directory, message boxes, the counted busy cursor.
+// Desktop utilities: application title, message boxes, the counted busy cursor.
 #include "desktop/DesktopUtils.h"
 
 #include "desktop/DesktopBackend.h"
@@ -31,8 +31,6 @@ int ShowBox(const std::string& text, unsigned flags) {
 
 }  // namespace
 
-std::string ProgramDir() { return ProgramDirectory(); }
-
 std::string ApplicationTitle() {
   TLockGuard guard(TitleLock);
   return Title;
@@ -59,7 +57,7 @@ void BeginBusyCursor() {
   if (++BusyCount != 1) return;  // an outer begin is still active
   try {
     if (!AnimatedCursorLoaded)
-      AnimatedCursorLoaded = Desktop().LoadAnimatedCursor(ProgramDir() + BusyCursorFile);
+      AnimatedCursorLoaded = Desktop().LoadAnimatedCursor(ProgramDirectory() + BusyCursorFile);
     Desktop().SetScreenCursor(AnimatedCursorLoaded ? TScreenCursor::Animated
                                                    : TScreenCursor::Hourglass);
   } catch (const std::exception&) {

@@ -1,13 +1,10 @@
-// Small desktop services shared by the rest of the program: its own directory, the three
-// message boxes, and the counted busy cursor.
+// Small desktop services shared by the rest of the program: the application title, the
+// three message boxes, and the counted busy cursor.
 #pragma once
 
 #include <string>
 
 namespace trs {
-
-// The directory of the program's own file, with a trailing separator (narrow text).
-std::string ProgramDir();
 
 // The application title shown as the caption of the information and error boxes
 // ("TallyReportSever" once the shell has started; empty before).

@@ -1,9 +1,7 @@
 // The headless desktop backend.
 #include "desktop/HeadlessDesktop.h"
 
-#include <cstdio>
-
-#include "platform/ProcessControl.h"
+#include "desktop/LogLine.h"
 
 namespace trs {
 
@@ -27,11 +25,6 @@ class THeadlessProgressView : public IProgressView {
 };
 
 }  // namespace
-
-void LogLine(const std::string& text) {
-  // One fprintf per line keeps lines from different threads whole.
-  std::fprintf(stderr, "%s TallyReportSrv: %s\n", LocalTimestamp().c_str(), text.c_str());
-}
 
 THeadlessDesktop::~THeadlessDesktop() {
   std::deque<std::function<void()>> dropped;

@@ -49,8 +49,4 @@ class THeadlessDesktop : public IDesktopBackend {
   std::thread::id MainThread TRS_GUARDED_BY(Lock);
 };
 
-// Writes one line to standard error with the time and a "TallyReportSrv: " prefix; the
-// headless backend's log and the program's start-up messages use it.
-void LogLine(const std::string& text);
-
 }  // namespace trs

@@ -1,11 +1,11 @@
-// The version texts of a library file and of the program itself, from their version records.
-#include <cstdint>
-
+// The version text of a library file, from its version record.
 #include "desktop/LibraryVersion.h"
-#include "desktop/ProgramVersion.h"
+
+#include <cstdint>
+#include <optional>
+
 #include "platform/Exceptions.h"
 #include "platform/FileVersion.h"
-#include "platform/ProgramFile.h"
 
 namespace trs {
 namespace {
@@ -26,15 +26,6 @@ std::string LibraryVersionText(const std::string& path) {
   const std::optional<TFixedFileInfo> second = ReadFixedFileInfo(path);
   const uint32_t productLeast = second ? second->ProductVersionLS : NoVersion;
   return Format("%d.%d.%d.%d", High(fileMost), Low(fileMost), High(productLeast), Low(productLeast));
-}
-
-std::string ProgramVersionText() {
-  const std::string path = ProgramFileName();
-  if (path.empty()) return std::string();
-  const std::optional<TFixedFileInfo> info = ReadFixedFileInfo(path);
-  if (!info) return std::string();
-  return Format("%d.%d.%d.%d", High(info->FileVersionMS), Low(info->FileVersionMS),
-                High(info->FileVersionLS), Low(info->FileVersionLS));
 }
 
 }  // namespace trs

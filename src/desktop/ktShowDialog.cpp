@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 
 namespace trs {
 

@@ -5,10 +5,10 @@
 #include <typeinfo>
 
 #include "desktop/DesktopUtils.h"
-#include "platform/WholeFile.h"
-#include "platform/ProcessControl.h"
+#include "platform/Diagnostics.h"
 #include "platform/ProgramFile.h"
 #include "platform/Text.h"
+#include "platform/WholeFile.h"
 
 namespace trs {
 
@@ -40,7 +40,7 @@ TvxLog& ClientLog() {
   return instance;
 }
 
-std::string ErrorLogFileName() { return ProgramDir() + "TallyReportSrv.errors.log"; }
+std::string ErrorLogFileName() { return ProgramDirectory() + "TallyReportSrv.errors.log"; }
 
 void ExceptionManager(const std::exception& error, const void* raiseAddress, int mode,
                       const std::string& module) {

@@ -1,12 +1,9 @@
 // The process-level facilities of the program's start and end: the stop signals (or, on
-// other systems, their equivalents), an immediate exit, and diagnostics (stack traces, type
-// names, the local time) for the logs.
+// other systems, their equivalents) and an immediate exit.
 #pragma once
 
 #include <functional>
-#include <string>
 #include <thread>
-#include <typeinfo>
 
 namespace trs {
 
@@ -30,12 +27,5 @@ class TStopSignalWatcher {
 
 // Ends the process at once with `status`, without running destructors (output is flushed).
 [[noreturn]] void ExitProcessNow(int status);
-
-// The calling thread's stack, one frame per line ("  <frame>\n"), without this function.
-std::string CurrentStackTrace();
-// The readable name of a type (demangled where the platform mangles).
-std::string ReadableTypeName(const std::type_info& type);
-// The local time as "yyyy-mm-dd hh:nn:ss", with ".zzz" milliseconds when asked.
-std::string LocalTimestamp(bool withMilliseconds = false);
 
 }  // namespace trs

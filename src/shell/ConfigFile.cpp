@@ -9,8 +9,9 @@
 
 #include "desktop/DesktopUtils.h"
 #include "platform/Exceptions.h"
-#include "platform/WholeFile.h"
+#include "platform/ProgramFile.h"
 #include "platform/Text.h"
+#include "platform/WholeFile.h"
 
 namespace trs {
 namespace {
@@ -89,7 +90,7 @@ void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::string ConfigFileName() { return ProgramDir() + "CONFIG.CFG"; }
+std::string ConfigFileName() { return ProgramDirectory() + "CONFIG.CFG"; }
 
 std::string GetConfig(const std::string& key, const std::string& fileName) {
   const std::string path = fileName.empty() ? ConfigFileName() : fileName;

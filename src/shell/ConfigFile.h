@@ -19,7 +19,7 @@ namespace trs {
 // the start of a longer line (never splitting a character) and skips the rest of it.
 constexpr size_t ConfigLineTextLimit = 253;
 
-// ProgramDir() + "CONFIG.CFG".
+// ProgramDirectory() + "CONFIG.CFG".
 std::string ConfigFileName();
 
 // The value of the first line whose start matches `key` without regard to case (a prefix

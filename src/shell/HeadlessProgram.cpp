@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "platform/SingleInstance.h"
 #include "shell/ProgramStart.h"
 #include "shell/ServiceShell.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "desktop/DesktopBackend.h"
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "desktop/ktShowDialog.h"
 #include "endpoint/fuReportServer.h"
 #include "platform/Convert.h"

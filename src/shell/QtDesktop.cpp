@@ -15,7 +15,7 @@
 #include <cstring>
 #include <future>
 
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "shell/XcbWindows.h"
 #include "shell/fuProgressor.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "desktop/DesktopUtils.h"
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "platform/SingleInstance.h"
 #include "shell/ProgramStart.h"
 #include "shell/QtDesktop.h"

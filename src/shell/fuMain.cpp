@@ -15,7 +15,7 @@
 #include <QSystemTrayIcon>
 
 #include "desktop/DesktopUtils.h"
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "desktop/DesktopUtils.h"
-#include "desktop/HeadlessDesktop.h"
+#include "desktop/LogLine.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Exceptions.h"
 #include "platform/ProgramFile.h"

@@ -38,12 +38,6 @@ TEST_F(DesktopUtilsTest, BoxesCarryTheirCaptionAndIcon) {
                              }));
 }
 
-TEST_F(DesktopUtilsTest, ProgramDirIsTheExecutablesDirectoryWithASeparator) {
-  ASSERT_FALSE(ProgramDir().empty());
-  EXPECT_EQ(ProgramDir().back(), '/');
-  EXPECT_EQ(ProgramDir() + ProgramFileName().substr(ProgramDir().size()), ProgramFileName());
-}
-
 TEST_F(DesktopUtilsTest, NestedBeginsKeepTheCursorUntilTheLastEnd) {
   BeginBusyCursor();
   BeginBusyCursor();
@@ -69,7 +63,7 @@ TEST_F(DesktopUtilsTest, TheAnimatedCursorComesFromTheProgramDirectoryWhenItLoad
   EndBusyCursor();
   BeginBusyCursor();  // once loaded, it is not loaded again
   EXPECT_EQ(desktop.CallsStartingWith("LoadAnimatedCursor"),
-            std::vector<std::string>{"LoadAnimatedCursor(" + ProgramDir() + "vxBusy.ani)"});
+            std::vector<std::string>{"LoadAnimatedCursor(" + ProgramDirectory() + "vxBusy.ani)"});
   EXPECT_EQ(desktop.CallsStartingWith("SetScreenCursor").back(), "SetScreenCursor(Animated)");
 }
 

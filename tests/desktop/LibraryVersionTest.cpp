@@ -1,12 +1,9 @@
-// The version texts of a library file and of the program, from their version records.
+// The version text of a library file, from the version records of libraries built here.
+#include "desktop/LibraryVersion.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
-
-#include "desktop/LibraryVersion.h"
-#include "desktop/ProgramVersion.h"
-#include "platform/Exceptions.h"
 
 namespace trs {
 namespace {
@@ -22,12 +19,6 @@ TEST(LibraryVersionTest, NoVersionInformationGivesAllOnes) {
     SCOPED_TRACE(path);
     EXPECT_EQ(LibraryVersionText(path), "65535.65535.65535.65535");
   }
-}
-
-TEST(LibraryVersionTest, ProgramVersionIsTheProjectVersion) {
-  // This test program links the program's own record.
-  constexpr uint32_t project[] = {TRS_PROJECT_VERSION_PARTS};
-  EXPECT_EQ(ProgramVersionText(), Format("%u.%u.%u.%u", project[0], project[1], project[2], project[3]));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// POSIX: the narrow code page is the locale's character set, converted through iconv.
+// POSIX part of the text model: the narrow code page is the locale's character set, converted
+// through iconv.
 #include <iconv.h>
 #include <langinfo.h>
 

@@ -1,53 +1,22 @@
-// Run-time libraries, the single-instance guard and whole-file replacement and appends.
+// Whole files: replacement in one step and appends of whole entries.
+#include "platform/WholeFile.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <string>
 
-#include "platform/DynamicLibrary.h"
 #include "platform/Exceptions.h"
-#include "platform/WholeFile.h"
-#include "platform/SingleInstance.h"
 
 namespace trs {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(DynamicLibraryTest, LoadsFindsExportsAndSaysWhyALoadFails) {
-  TDynamicLibrary library = TDynamicLibrary::Load(TRS_VERSIONED_LIBRARY);
-  auto* entry = library.Entry<int()>("TrsVersionFixture");
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry(), 1);
-  EXPECT_EQ(library.Symbol("NoSuchExport"), nullptr);
-
-  TDynamicLibrary moved = std::move(library);
-  EXPECT_FALSE(library.Loaded());
-  EXPECT_TRUE(moved.Loaded());
-
-  try {
-    TDynamicLibrary::Load("/nonexistent/QPrint.Dll");
-    ADD_FAILURE() << "loaded a missing library";
-  } catch (const Exception& error) {
-    EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos)
-        << error.what();
-  }
-}
-
-TEST(SingleInstanceTest, OneHolderAtATimeAndTheGuardIsFreeAgainAfterIt) {
-  const std::string name = "trs-test-guard-" + std::to_string(::getpid());
-  {
-    TSingleInstance first(name);
-    ASSERT_TRUE(first.Acquired()) << first.Path();
-    TSingleInstance second(name);
-    EXPECT_FALSE(second.Acquired());
-  }
-  TSingleInstance again(name);
-  EXPECT_TRUE(again.Acquired());
-  fs::remove(again.Path());
-}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
