@@ -14,20 +14,26 @@
 namespace {
 
 constexpr char Engine[] = "BarcodeKit";
+
+}  // namespace
+
+#ifndef TRS_BARCODE_BARE
+namespace {
+
 constexpr char DefaultStyleNames[] = "标准标签\r\n小标签40x30";
 
 trs::TMutex ConfigurationLock;
-std::string Configuration = "null";  // the last table handed over, as the journal shows it
+// The last table handed over, as the journal shows it.
+std::string Configuration TRS_GUARDED_BY(ConfigurationLock) = "null";
 
 // What a print works from: the table handed over last.
-[[maybe_unused]] standin::TJson Labels() {
+standin::TJson Labels() {
   trs::TLockGuard guard(ConfigurationLock);
   return standin::JsonObject({{"labels", Configuration}});
 }
 
 }  // namespace
 
-#ifndef TRS_BARCODE_BARE
 TRS_EXPORT void BarConfigCds(int32_t zero, VARIANT* packet) noexcept {
   std::string table = "null";
   if (packet != nullptr && packet->vt == (VT_ARRAY | VT_UI1) && packet->parray != nullptr)

@@ -13,12 +13,16 @@ namespace {
 
 constexpr char Engine[] = "PosKit";
 
-trs::TMutex DisplayLock;
-std::string DisplayText;  // what the customer display shows
-
 }  // namespace
 
 #ifndef TRS_POS_BARE
+namespace {
+
+trs::TMutex DisplayLock;
+std::string DisplayText TRS_GUARDED_BY(DisplayLock);  // what the customer display shows
+
+}  // namespace
+
 TRS_EXPORT void ShowPosCfg(int32_t zero) noexcept { standin::TCall call(Engine, "ShowPosCfg", {standin::Json(zero)}); }
 static_assert(std::is_same_v<decltype(ShowPosCfg), PosKit::ShowPosCfgFn>);
 

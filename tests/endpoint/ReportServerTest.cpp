@@ -15,6 +15,7 @@
 #include "platform/Exceptions.h"
 #include "platform/ProgramFile.h"
 #include "platform/Socket.h"
+#include "support/StandInEngines.h"
 
 namespace trs {
 namespace {
@@ -99,6 +100,8 @@ TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   fs::create_directories(root / "标签/data");
   std::ofstream(root / "etc/Tally/Quill/Report.conf") << "条码=" << (root / "标签").string() << "/\n";
   setenv("XDG_CONFIG_DIRS", (root / "etc").c_str(), 1);
+  // The barcode driver stages only once its library loads from the tagged directory.
+  fs::copy_file(test::StandInEngine("BarcodeKit.dll"), root / "标签/BarcodeKit.dll");
 
   const auto stage = [](const std::string& type, const std::string& file) {
     Call({"type=" + type, "Method=AddDataTable"});

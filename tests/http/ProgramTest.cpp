@@ -5,8 +5,9 @@
 #include <set>
 #include <thread>
 
-#include "support/ProgramUnderTest.h"
 #include "dataset/ClientDataSet.h"
+#include "support/ProgramUnderTest.h"
+#include "support/StandInEngines.h"
 
 namespace trs::test {
 namespace {
@@ -27,7 +28,14 @@ std::multiset<std::string> HeaderLines(const std::string& response) {
 
 class ProgramTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() { Program = new TProgramUnderTest(); }
+  // The program as the build leaves it: the stand-in engines beside it, so that the
+  // library types run their staging commands.
+  static void SetUpTestSuite() {
+    TProgramOptions options;
+    for (const char* engine : {"BarcodeKit.dll", "BillKit.dll", "PosKit.dll"})
+      options.Files.emplace_back(StandInEngine(engine), engine);
+    Program = new TProgramUnderTest(options);
+  }
   static void TearDownTestSuite() {
     delete Program;
     Program = nullptr;
