@@ -4,6 +4,7 @@
 // (everything goes through PosBillPrint); TRS_BILL_NO_DESIGN_COUNT lacks only
 // SetDesignTableCount.
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <type_traits>
 
@@ -25,10 +26,8 @@ std::atomic<int32_t> PrintCount{0};
 [[maybe_unused]] standin::TJson BillFilesOnDisk() {
   const std::string dataDirectory = standin::OwnDirectory() + "data/";
   std::vector<std::pair<std::string, standin::TJson>> files;
-  for (const char* name : BillFiles) {
-    const standin::TJson table = standin::DescribeFile(dataDirectory + name);
-    if (table.find("\"error\"") == std::string::npos) files.emplace_back(name, table);
-  }
+  for (const char* name : BillFiles)
+    if (std::filesystem::exists(dataDirectory + name)) files.emplace_back(name, standin::DescribeFile(dataDirectory + name));
   return standin::JsonObject(files);
 }
 

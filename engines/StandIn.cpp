@@ -54,12 +54,24 @@ void AppendLine(const std::string& line) {
   ::close(fd);
 }
 
-TJson DescribeTable(const trs::TClientDataSet& table) {
+// The control file's lines; none without TRS_ENGINE_CONTROL.
+std::vector<std::string> ReadControlLines() {
+  std::vector<std::string> lines;
+  const char* path = std::getenv("TRS_ENGINE_CONTROL");
+  if (path == nullptr || *path == '\0') return lines;
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+TJson DescribeTable(trs::TClientDataSet& table) {
   std::vector<TJson> fields;
   for (int i = 0; i < table.FieldCount(); ++i) fields.push_back(Json(std::string_view(table.FieldInfo(i).Name)));
   std::vector<TJson> rows;
-  auto& cursor = const_cast<trs::TClientDataSet&>(table);
-  for (cursor.First(); !cursor.Eof(); cursor.Next()) {
+  for (table.First(); !table.Eof(); table.Next()) {
     std::vector<TJson> cells;
     for (int i = 0; i < table.FieldCount(); ++i)
       cells.push_back(table.FieldIsNull(i) ? TJson("null") : Json(std::string_view(table.FieldAsString(i))));
@@ -120,28 +132,26 @@ std::string OwnDirectory() {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-std::optional<std::string> Control(const char* engine, const std::string& key) {
-  const char* path = std::getenv("TRS_ENGINE_CONTROL");
-  if (path == nullptr || *path == '\0') return std::nullopt;
-  std::ifstream file(path);
+TCall::TCall(const char* engine, const char* name, std::vector<TJson> args)
+    : Engine(engine), Name(name), ControlLines(ReadControlLines()) {
+  // The form is up before the call is journalled: a test that has seen the line may poll.
+  ShowsForm = Setting("shows_form").value_or("0") == "1";
+  if (ShowsForm) ++FormsShown;
+  AppendLine(JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}}));
+  const long delay = std::atol(Setting("delay_ms").value_or("0").c_str());
+  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+}
+
+std::optional<std::string> TCall::Setting(const char* setting) const {
+  // "<Engine>.<Call>.<setting>=" wins over "<Call>.<setting>=".
+  const std::string any = std::string(Name) + "." + setting + "=";
+  const std::string own = std::string(Engine) + "." + any;
   std::optional<std::string> general;
-  const std::string own = std::string(engine) + "." + key + "=";
-  const std::string any = key + "=";
-  for (std::string line; std::getline(file, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : ControlLines) {
     if (line.rfind(own, 0) == 0) return line.substr(own.size());
     if (!general && line.rfind(any, 0) == 0) general = line.substr(any.size());
   }
   return general;
-}
-
-TCall::TCall(const char* engine, const char* name, std::vector<TJson> args) : Engine(engine), Name(name) {
-  // The form is up before the call is journalled: a test that has seen the line may poll.
-  ShowsForm = Control(Engine, std::string(Name) + ".shows_form").value_or("0") == "1";
-  if (ShowsForm) ++FormsShown;
-  AppendLine(JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}}));
-  const long delay = std::atol(Control(Engine, std::string(Name) + ".delay_ms").value_or("0").c_str());
-  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 }
 
 TCall::~TCall() {
@@ -149,13 +159,11 @@ TCall::~TCall() {
 }
 
 long long TCall::Result(long long fallback) const {
-  const std::optional<std::string> value = Control(Engine, std::string(Name) + ".result");
+  const std::optional<std::string> value = Setting("result");
   return value ? std::atoll(value->c_str()) : fallback;
 }
 
-std::string TCall::TextResult(const std::string& fallback) const {
-  return Control(Engine, std::string(Name) + ".result").value_or(fallback);
-}
+std::string TCall::TextResult(const std::string& fallback) const { return Setting("result").value_or(fallback); }
 
 uint8_t IsFormShown(const char* engine) {
   TCall call(engine, "GetIsShowedForm", {});

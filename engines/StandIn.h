@@ -52,16 +52,18 @@ class TCall {
   std::string TextResult(const std::string& fallback) const;
 
  private:
+  // The control's value for this call's `setting` ("result", "delay_ms", ...), if set.
+  std::optional<std::string> Setting(const char* setting) const;
+
   const char* Engine;
   const char* Name;
+  // The control file as it was when the call came in: read once a call.
+  std::vector<std::string> ControlLines;
   bool ShowsForm = false;
 };
 
 // The GetIsShowedForm answer of `engine`: the control's, else whether a call that shows the
 // form is running.
 uint8_t IsFormShown(const char* engine);
-
-// The control's value for `engine`.`key` or `key`, if set.
-std::optional<std::string> Control(const char* engine, const std::string& key);
 
 }  // namespace standin

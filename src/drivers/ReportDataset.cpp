@@ -145,7 +145,7 @@ TReportTable::TReportTable(std::string name) : TableName(std::move(name)) {}
 
 int TReportTable::NextRow() {
   // The count is 32-bit; one more row than it can count is refused instead of wrapping.
-  if (Rows == INT_MAX) throw EListError(Format("List index out of bounds (%d)", Rows));
+  if (Rows == INT_MAX) ThrowListIndexError(Rows);
   return Rows++;
 }
 

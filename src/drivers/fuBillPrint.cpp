@@ -23,12 +23,6 @@ void Check(int32_t status) {
   if (status != ReportDatasetOk) throw EOleSysError(status);
 }
 
-// Item `index` of a split argument list; the list's index error when it is missing.
-const std::string& Item(const std::vector<std::string>& items, size_t index) {
-  if (index >= items.size()) ThrowListIndexError(static_cast<long long>(index));
-  return items[index];
-}
-
 }  // namespace
 
 TBillKit::TBillKit(TEngineLibrary library)
@@ -48,7 +42,6 @@ TBillPrint::TBillPrint() : TLibraryDriver(BillKit::FileName), Tables(std::make_u
 }
 
 WideString TBillPrint::RunCommand(const TBillKit& kit, const std::string& name, const std::string& args) {
-  std::vector<std::string> items;
   if (name == "pospreview") {
     Preview(kit, args);
   } else if (name == "posbillprint") {
@@ -65,9 +58,9 @@ WideString TBillPrint::RunCommand(const TBillKit& kit, const std::string& name, 
   } else if (name == "addbilldatatable") {
     Tables->AddTable("table_" + args);
   } else if (name == "addbilldatacolumn") {
-    SplitArgs(args, &items, ',');
-    const std::string& columnName = Item(items, 1);
-    const int table = StrToInt(Item(items, 0));
+    const std::vector<std::string> items = SplitCommaArgs(args);
+    const std::string& columnName = ArgItem(items, 1);
+    const int table = StrToInt(ArgItem(items, 0));
     Check(Tables->AddColumn(table, NarrowToWide(columnName), 1));  // always a text column
   } else if (name == "addbilldatarow") {
     int row = 0;  // the page addresses rows itself; the new index is not answered
@@ -75,12 +68,12 @@ WideString TBillPrint::RunCommand(const TBillKit& kit, const std::string& name, 
   } else if (name == "clearbilldataset") {
     Tables->Clear();
   } else if (name == "setbillrowstr") {
-    SplitArgs(args, &items, ',');
+    const std::vector<std::string> items = SplitCommaArgs(args);
     // Fetched from the value backwards; a value can't contain a comma.
-    const std::string& value = Item(items, 3);
-    const int column = StrToInt(Item(items, 2));
-    const int row = StrToInt(Item(items, 1));
-    const int table = StrToInt(Item(items, 0));
+    const std::string& value = ArgItem(items, 3);
+    const int column = StrToInt(ArgItem(items, 2));
+    const int row = StrToInt(ArgItem(items, 1));
+    const int table = StrToInt(ArgItem(items, 0));
     Check(Tables->SetCell(table, row, column, NarrowToWide(value)));
   }
   return NotHandled;
@@ -94,10 +87,9 @@ void TBillPrint::WriteStagedBill() {
 
 void TBillPrint::Preview(const TBillKit& kit, const std::string& args) {
   WriteStagedBill();  // before the arguments are read: their errors come after the files
-  std::vector<std::string> items;
-  SplitArgs(args, &items, ',');
-  const std::string& billName = Item(items, 0);
-  const int32_t tableCount = StrToInt(Item(items, 1));
+  const std::vector<std::string> items = SplitCommaArgs(args);
+  const std::string& billName = ArgItem(items, 0);
+  const int32_t tableCount = StrToInt(ArgItem(items, 1));
   if (kit.PosPreview != nullptr) {
     if (kit.SetDesignTableCount != nullptr) kit.SetDesignTableCount(tableCount);
     kit.PosPreview(billName.c_str());
@@ -108,11 +100,10 @@ void TBillPrint::Preview(const TBillKit& kit, const std::string& args) {
 
 void TBillPrint::Print(const TBillKit& kit, const std::string& args) {
   WriteStagedBill();
-  std::vector<std::string> items;
-  SplitArgs(args, &items, ',');
-  const std::string& billName = Item(items, 0);
-  const bool flag = StrToBool(Item(items, 1));
-  const int32_t tableCount = StrToInt(Item(items, 2));
+  const std::vector<std::string> items = SplitCommaArgs(args);
+  const std::string& billName = ArgItem(items, 0);
+  const bool flag = StrToBool(ArgItem(items, 1));
+  const int32_t tableCount = StrToInt(ArgItem(items, 2));
   if (kit.MultiTableBillPrint != nullptr) {
     if (kit.SetDesignTableCount != nullptr) kit.SetDesignTableCount(tableCount);
     kit.MultiTableBillPrint(billName.c_str(), flag ? 1 : 0);

@@ -1,8 +1,6 @@
 // The POS device driver's commands.
 #include "drivers/fuPosDriver.h"
 
-#include <vector>
-
 #include "platform/Convert.h"
 
 namespace trs {
@@ -30,12 +28,10 @@ WideString TPosDriver::RunCommand(const TPosKit& kit, const std::string& name, c
   } else if (name == "posopencashbox") {
     library.Need(kit.PosOpenCashBox, "PosOpenCashBox")();
   } else if (name == "posscreenout") {
-    std::vector<std::string> items;
-    SplitArgs(args, &items, ',');
+    const std::vector<std::string> items = SplitCommaArgs(args);
     // The text (item 1) is fetched before the number (item 0) is converted.
-    if (items.size() < 2) ThrowListIndexError(1);
-    const std::string& text = items[1];
-    const int32_t number = StrToInt(items[0]);
+    const std::string& text = ArgItem(items, 1);
+    const int32_t number = StrToInt(ArgItem(items, 0));
     library.Need(kit.PosScreenOut, "PosScreenOut")(number, text.c_str());
   }
   return u"-1";

@@ -26,8 +26,7 @@ TReportBase::TReportBase() : DataTable(std::make_unique<TClientDataSet>()) {}
 TReportBase::~TReportBase() = default;
 
 WideString TReportBase::InvokeMethod(const std::string& name, const std::string& args) {
-  std::vector<std::string> items;
-  SplitArgs(args, &items, ',');
+  const std::vector<std::string> items = SplitCommaArgs(args);
   const std::string command = LowerAscii(name);
   if (command == "beginprint") {
     PrintBracketOpen = true;
@@ -72,9 +71,9 @@ void TReportBase::SetProductTag(const std::string& tag) {
 }
 
 void TReportBase::AddDataColumn(const std::vector<std::string>& items) {
-  if (items.size() < 2) ThrowListIndexError(1);
+  const std::string& sizeText = ArgItem(items, 1);
   int size = MinColumnSize;
-  if (const auto asked = TryStrToInt(items[1])) size = std::max(*asked, MinColumnSize);
+  if (const auto asked = TryStrToInt(sizeText)) size = std::max(*asked, MinColumnSize);
   if (items[0].empty()) return;
   // Definitions added while the table is open are kept for the next table only.
   DataTable->AddFieldDef(UniqueColumnName(*DataTable, items[0]), TFieldType::ftString, size);
@@ -132,6 +131,17 @@ void TReportBase::SplitArgs(std::string_view text, std::vector<std::string>* lis
   } else {
     list->emplace_back();  // the text ends with the separator
   }
+}
+
+std::vector<std::string> TReportBase::SplitCommaArgs(std::string_view text) {
+  std::vector<std::string> items;
+  SplitArgs(text, &items, ',');
+  return items;
+}
+
+const std::string& TReportBase::ArgItem(const std::vector<std::string>& items, size_t index) {
+  if (index >= items.size()) ThrowListIndexError(static_cast<long long>(index));
+  return items[index];
 }
 
 std::string TReportBase::UniqueColumnName(const TClientDataSet& dataset, std::string wanted) {

@@ -65,6 +65,10 @@ class TReportBase {
   // Splits a comma list of arguments into trimmed items (see the .cpp for the exact rules).
   // Without a target list: EAssertionFailed.
   static void SplitArgs(std::string_view text, std::vector<std::string>* list, char separator);
+  // The comma list of an argument text, as the drivers' commands take it apart.
+  static std::vector<std::string> SplitCommaArgs(std::string_view text);
+  // Item `index` of a split argument list; "List index out of bounds (%d)" when missing.
+  static const std::string& ArgItem(const std::vector<std::string>& items, size_t index);
   // A column name for `dataset` that no column definition has yet: Price, Price2, Price3.
   static std::string UniqueColumnName(const TClientDataSet& dataset, std::string wanted);
 

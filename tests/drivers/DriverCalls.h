@@ -30,6 +30,17 @@ inline void Tag(TReportBase& driver, const std::string& tag) {
   driver.SetProductTag(tag);
 }
 
+// Expects `call` to fail with exactly `message`.
+template <typename Call>
+void ExpectError(Call call, const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no error, expected: " << message;
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.GetMessage(), message);
+  }
+}
+
 // The message of the error that `call` raises; a failure of the test when it raises none.
 template <typename Call>
 std::string ErrorOf(Call call) {

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "DriverCalls.h"
 #include "dataset/ClientDataSet.h"
 #include "drivers/fuReportBase.h"
 #include "platform/Exceptions.h"
@@ -40,16 +41,7 @@ class TBareDriver : public TReportBase {
   }
 };
 
-// Expects `call` to fail with exactly `message`.
-template <typename Call>
-void ExpectError(Call call, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no error, expected: " << message;
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.GetMessage(), message);
-  }
-}
+using test::ExpectError;
 
 // Each test stages into its own product directory, found through the product registry.
 class ReportBaseTest : public testing::Test {

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "DriverCalls.h"
 #include "dataset/ClientDataSet.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
@@ -21,15 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <typename Call>
-void ExpectError(Call call, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no error, expected: " << message;
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.GetMessage(), message);
-  }
-}
+using test::ExpectError;
 
 // The records of a built dataset, field by field as text; "<null>" for a field without a
 // value.
