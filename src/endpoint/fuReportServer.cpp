@@ -3,7 +3,9 @@
 
 #include "drivers/DriverTable.h"
 #include "endpoint/HttpServer.h"
+#include "endpoint/ReportHostProbe.h"
 #include "platform/Convert.h"
+#include "platform/ProgramFile.h"
 #include "platform/Socket.h"
 
 namespace trs {
@@ -18,6 +20,8 @@ TReportServer::TReportServer(int port, std::string listenAddress)
   ReportV10 = DriverOfType(ReportV10Type);
   ReportV11 = DriverOfType(ReportV11Type);
   Express = DriverOfType(ExpressType);
+  // A control that is missing or fails its probe is logged; start-up goes on.
+  ProbeReportHost(ProgramDirectory());
   // Listening starts once every driver exists, so no request can reach a half-built server.
   // (The Internet-zone setting and the control registration of the Windows program have no
   // counterpart here.)
