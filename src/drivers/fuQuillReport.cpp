@@ -79,6 +79,14 @@ struct TCommandEntry {
 
 constexpr int32_t NoResult = -1;
 
+// The commands that take six integers and answer nothing.
+template <void (TReportHost::*Method)(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t)>
+int32_t SixIntegers(const TItems& a, const THostAccess& host) {
+  const int32_t i0 = a.Int(0), i1 = a.Int(1), i2 = a.Int(2), i3 = a.Int(3), i4 = a.Int(4), i5 = a.Int(5);
+  (host().*Method)(i0, i1, i2, i3, i4, i5);
+  return NoResult;
+}
+
 // In the order names are compared. "settempatepagemargin" is the control's own spelling.
 const TCommandEntry Commands[] = {
     {"createtemplate",
@@ -126,18 +134,8 @@ const TCommandEntry Commands[] = {
        host().SetTemplateTableCellLineVisible(i0, i1, i2, i3, b0, b1, b2, b3);
        return NoResult;
      }},
-    {"settemplatetablecelltextalign",
-     [](const TItems& a, const THostAccess& host) {
-       const int32_t i0 = a.Int(0), i1 = a.Int(1), i2 = a.Int(2), i3 = a.Int(3), i4 = a.Int(4), i5 = a.Int(5);
-       host().SetTemplateTableCellTextAlign(i0, i1, i2, i3, i4, i5);
-       return NoResult;
-     }},
-    {"settemplatetablecellfieldformat",
-     [](const TItems& a, const THostAccess& host) {
-       const int32_t i0 = a.Int(0), i1 = a.Int(1), i2 = a.Int(2), i3 = a.Int(3), i4 = a.Int(4), i5 = a.Int(5);
-       host().SetTemplateTableCellFieldFormat(i0, i1, i2, i3, i4, i5);
-       return NoResult;
-     }},
+    {"settemplatetablecelltextalign", SixIntegers<&TReportHost::SetTemplateTableCellTextAlign>},
+    {"settemplatetablecellfieldformat", SixIntegers<&TReportHost::SetTemplateTableCellFieldFormat>},
     {"settemplatetablecellfont",
      [](const TItems& a, const THostAccess& host) {
        const int32_t i0 = a.Int(0), i1 = a.Int(1), i2 = a.Int(2), i3 = a.Int(3);
@@ -161,12 +159,7 @@ const TCommandEntry Commands[] = {
        host().SetTemplateTableCellForNumber(i0, i1, i2, i3, b0);
        return NoResult;
      }},
-    {"mergetemplatetablecell",
-     [](const TItems& a, const THostAccess& host) {
-       const int32_t i0 = a.Int(0), i1 = a.Int(1), i2 = a.Int(2), i3 = a.Int(3), i4 = a.Int(4), i5 = a.Int(5);
-       host().MergeTemplateTableCell(i0, i1, i2, i3, i4, i5);
-       return NoResult;
-     }},
+    {"mergetemplatetablecell", SixIntegers<&TReportHost::MergeTemplateTableCell>},
     {"expandtemplatetablerow",
      [](const TItems& a, const THostAccess& host) {
        // The names between the title and the three trailing booleans travel as one text.
