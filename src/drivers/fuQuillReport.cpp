@@ -2,6 +2,7 @@
 #include "drivers/fuQuillReport.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -318,7 +319,9 @@ int32_t TQuillReport::StartDialog(uint8_t kind) {
     LogLine("the report host control's dialog could not be started");
     State->EndShowDialog = 1;
   }
-  return ++DialogRuns;
+  // A number for the page only; it starts again at 1 rather than overflow.
+  DialogRuns = DialogRuns == INT32_MAX ? 1 : DialogRuns + 1;
+  return DialogRuns;
 }
 
 int32_t TQuillReport::SaveTemplate() {
