@@ -16,6 +16,29 @@
 
 namespace trs {
 
+namespace {
+
+// The tray program's hold on the process-wide hooks, let go however the run ends (an error
+// included): the desktop backend goes back to the previous one and the stop signals are no
+// longer handed to objects of the run.
+class TTrayRunHooks {
+ public:
+  TTrayRunHooks(TQtDesktop& desktop, TStopSignalWatcher& stopSignals)
+      : StopSignals(stopSignals), Previous(SetDesktop(&desktop)) {}
+  ~TTrayRunHooks() {
+    StopSignals.Stop();
+    SetDesktop(Previous);
+  }
+  TTrayRunHooks(const TTrayRunHooks&) = delete;
+  TTrayRunHooks& operator=(const TTrayRunHooks&) = delete;
+
+ private:
+  TStopSignalWatcher& StopSignals;
+  IDesktopBackend* Previous;
+};
+
+}  // namespace
+
 int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(ApplicationTitleText));
@@ -24,7 +47,6 @@ int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   QObject::connect(&application, &QGuiApplication::commitDataRequest, [](QSessionManager&) {});
 
   TQtDesktop desktop;
-  IDesktopBackend* previous = SetDesktop(&desktop);
   QObject::connect(&application, &QCoreApplication::aboutToQuit, [&desktop] { desktop.BeginShutdown(); });
 
   // Stop requests are taken from the very start: a box that the start-up shows (a second
@@ -33,6 +55,7 @@ int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   // end without waiting for the user, and the main loop is not entered.
   bool stopAsked = false;       // main thread only
   TfmMain* mainForm = nullptr;  // main thread only; set while the form exists
+  TTrayRunHooks hooks(desktop, stopSignals);  // after what the signal handler uses
   stopSignals.Start([&desktop, &stopAsked, &mainForm](int signal) {
     desktop.PostToMainThread([&desktop, &stopAsked, &mainForm, signal] {
       LogLine("stopping (signal " + std::to_string(signal) + ")");
@@ -63,8 +86,6 @@ int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
     mainForm = nullptr;
     form.reset();  // removes the tray icon, then frees the endpoint and the drivers
   }
-  stopSignals.Stop();
-  SetDesktop(previous);
   return status;
 }
 

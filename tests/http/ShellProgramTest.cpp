@@ -8,6 +8,7 @@
 
 #include "platform/Socket.h"
 #include "support/ProgramUnderTest.h"
+#include "support/XvfbSession.h"
 
 namespace trs::test {
 namespace {
@@ -124,6 +125,24 @@ TEST(ShellProgram, AMissingDesktopModuleIsSaidOnceAndTheServiceRunsWithoutADeskt
   EXPECT_EQ(Occurrences(log, "the desktop module TallyReportSrv-desktop.so beside the program cannot be loaded"), 1u)
       << log;
   EXPECT_EQ(program.Terminate(), 0);
+}
+
+// Once the tray program has started, its failure ends the program: it is not started again
+// as a headless service (which would hide the failure and run a different program).
+TEST(ShellProgram, AnErrorInTheTrayProgramEndsItWithoutAHeadlessRestart) {
+  TXvfbSession session;
+  TProgramOptions options;
+  options.ConfigFile = "PORT=\r\nLISTEN=\r\nEND\r\n";
+  options.WaitUntilListening = false;
+  options.Files = {{(BuildDirectory() / "TallyReportSrv-desktop.so").string(), "TallyReportSrv-desktop.so"}};
+  // A start port that is no number fails inside the tray program's start.
+  options.Environment = {{"DISPLAY", session.DisplayName()}, {"TALLYREPORTSRV_PORT", "80a"}};
+  TProgramUnderTest program(options);
+  EXPECT_EQ(program.WaitForExit(20), 1);
+  const std::string log = program.ErrorOutput();
+  // Said once, by the tray program: a headless restart would meet it a second time.
+  EXPECT_EQ(Occurrences(log, "'80a' is not a valid integer value"), 1u) << log;
+  EXPECT_NE(log.find("error: '80a' is not a valid integer value"), std::string::npos) << log;
 }
 
 // build/TallyReportSrv has a CONFIG.CFG beside it, so it starts without the missing-file
