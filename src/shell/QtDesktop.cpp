@@ -121,6 +121,7 @@ QMessageBox* TQtDesktop::NewBox(const std::string& text, const std::string& capt
   // A box belongs to the program's own window when one is active (the port form, after its
   // button): it is modal to that window alone, so the tray icon and its menu stay live.
   QWidget* ownWindow = QApplication::activeWindow();
+  if (ownWindow != nullptr && ownWindow->windowType() == Qt::Popup) ownWindow = nullptr;  // a menu
   const TWindowHandle owner = ForegroundWindow();
   if (ownWindow == nullptr && owner != 0) {
     QWidget* found = QWidget::find(static_cast<WId>(owner));
