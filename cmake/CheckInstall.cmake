@@ -1,5 +1,6 @@
 # Installs the build into a scratch DESTDIR twice (the second time over a changed
-# CONFIG.CFG) and checks the program folder and the autostart entry.
+# CONFIG.CFG) and checks the program folder and the autostart entry; a prefix outside the
+# home directory is refused with nothing installed.
 #   cmake -DBUILD_DIR=... -DSCRATCH=... -P CheckInstall.cmake
 file(REMOVE_RECURSE "${SCRATCH}")
 set(ENV{DESTDIR} "${SCRATCH}")
@@ -28,8 +29,9 @@ endfunction()
 
 set(folder "${SCRATCH}/home/tester/.local/lib/TallyReportSrv")
 install_to("/home/tester/.local")
-if(NOT IS_DIRECTORY "${folder}/data" OR NOT EXISTS "${folder}/TallyReportSrv")
-  message(FATAL_ERROR "the program folder lacks the program or data/")
+if(NOT IS_DIRECTORY "${folder}/data" OR NOT EXISTS "${folder}/TallyReportSrv"
+   OR NOT EXISTS "${folder}/TallyReportSrv-desktop.so")
+  message(FATAL_ERROR "the program folder lacks the program, its desktop module or data/")
 endif()
 expect_file("${folder}/CONFIG.CFG" "PORT=\r\nLISTEN=\r\nEND\r\n")
 expect_file("${SCRATCH}/home/tester/.config/autostart/TallyReportSrv.desktop"
@@ -39,7 +41,12 @@ file(WRITE "${folder}/CONFIG.CFG" "PORT=9100\r\nEND\r\n")
 install_to("/home/tester/.local")
 expect_file("${folder}/CONFIG.CFG" "PORT=9100\r\n")  # the user's settings are kept
 
-install_to("/opt/tally")
-expect_file("${SCRATCH}/etc/xdg/autostart/TallyReportSrv.desktop"
-            "Exec=/opt/tally/lib/TallyReportSrv/TallyReportSrv\n")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /opt/tally
+                RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE refusal)
+if(NOT failed OR NOT refusal MATCHES "installed per user")
+  message(FATAL_ERROR "an install into /opt/tally was not refused: ${refusal}")
+endif()
+if(EXISTS "${SCRATCH}/opt" OR EXISTS "${SCRATCH}/etc")
+  message(FATAL_ERROR "the refused install left files behind")
+endif()
 file(REMOVE_RECURSE "${SCRATCH}")

@@ -1,42 +1,41 @@
-# `cmake --install build [--prefix DIR]`: the program folder (the program, data/ and a
-# CONFIG.CFG) and an XDG autostart entry that starts the tray program at login.
+# `cmake --install build --prefix ~/.local`: the program folder and an XDG autostart entry
+# that starts the tray program at login, for the user who installs it:
 #
-#   per user:     cmake --install build --prefix ~/.local
-#                 -> ~/.local/lib/TallyReportSrv/, ~/.config/autostart/TallyReportSrv.desktop
-#   system-wide:  sudo cmake --install build --prefix /opt/tally
-#                 -> /opt/tally/lib/TallyReportSrv/, /etc/xdg/autostart/TallyReportSrv.desktop
+#   ~/.local/lib/TallyReportSrv/TallyReportSrv              the program
+#   ~/.local/lib/TallyReportSrv/TallyReportSrv-desktop.so   its tray icon and port form
+#   ~/.local/lib/TallyReportSrv/data/                       tables staged for the engines
+#   ~/.local/lib/TallyReportSrv/CONFIG.CFG                  settings (an existing one is kept)
+#   ~/.config/autostart/TallyReportSrv.desktop
 #
-# The program keeps data/ and CONFIG.CFG beside itself, so the folder must be writable by
-# the user who runs it. An existing CONFIG.CFG is kept.
+# The program writes data/ and CONFIG.CFG in its own folder, so that folder must belong to
+# the user who runs it: the install goes into the installing user's home directory and
+# refuses any other prefix (a shared folder such as /opt installed with sudo would be
+# owned by root and unwritable for everyone who runs the program).
 #
 # Included by src/shell/CMakeLists.txt once the program and its desktop module exist.
 set(TRS_PROGRAM_FOLDER "lib/TallyReportSrv" CACHE STRING
     "The program folder, relative to the install prefix")
-set(TRS_AUTOSTART_DIR "" CACHE PATH
-    "Where the autostart entry goes (empty: ~/.config/autostart for a prefix inside the home directory, else /etc/xdg/autostart)")
 
+install(CODE "
+  get_filename_component(home \"\$ENV{HOME}\" ABSOLUTE)
+  get_filename_component(prefix \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+  string(FIND \"\${prefix}/\" \"\${home}/\" inHome)
+  if(\"\$ENV{HOME}\" STREQUAL \"\" OR NOT inHome EQUAL 0 OR home STREQUAL \"/\")
+    message(FATAL_ERROR \"TallyReportSrv is installed per user, into your home directory \"
+      \"(cmake --install build --prefix ~/.local, without sudo): the program writes \"
+      \"CONFIG.CFG and data/ in its own folder, which must belong to the user who runs it. \"
+      \"\${prefix} is outside \$ENV{HOME}.\")
+  endif()
+")
 install(TARGETS TallyReportSrv RUNTIME DESTINATION ${TRS_PROGRAM_FOLDER})
 install(TARGETS TallyReportSrvDesktop LIBRARY DESTINATION ${TRS_PROGRAM_FOLDER})
 install(DIRECTORY DESTINATION ${TRS_PROGRAM_FOLDER}/data)
 install(CODE "
-  set(folder \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TRS_PROGRAM_FOLDER}\")
-  if(NOT EXISTS \"\${folder}/CONFIG.CFG\")
-    message(STATUS \"Installing: \${folder}/CONFIG.CFG\")
-    file(WRITE \"\${folder}/CONFIG.CFG\" \"PORT=\\r\\nLISTEN=\\r\\nEND\\r\\n\")
-  else()
-    message(STATUS \"Keeping: \${folder}/CONFIG.CFG\")
-  endif()
+  set(TRS_CONFIG_FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TRS_PROGRAM_FOLDER}/CONFIG.CFG\")
+  set(TRS_CONFIG_REPORT ON)
+  include(\"${PROJECT_SOURCE_DIR}/cmake/DefaultConfig.cmake\")
 
-  set(autostart \"${TRS_AUTOSTART_DIR}\")
-  if(autostart STREQUAL \"\")
-    string(FIND \"\${CMAKE_INSTALL_PREFIX}/\" \"\$ENV{HOME}/\" inHome)
-    if(inHome EQUAL 0 AND NOT \"\$ENV{HOME}\" STREQUAL \"\")
-      set(autostart \"\$ENV{HOME}/.config/autostart\")
-    else()
-      set(autostart \"/etc/xdg/autostart\")
-    endif()
-  endif()
-  set(entry \"\$ENV{DESTDIR}\${autostart}/TallyReportSrv.desktop\")
+  set(entry \"\$ENV{DESTDIR}\$ENV{HOME}/.config/autostart/TallyReportSrv.desktop\")
   message(STATUS \"Installing: \${entry}\")
   file(WRITE \"\${entry}\" \"[Desktop Entry]
 Type=Application

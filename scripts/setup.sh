@@ -11,6 +11,7 @@ packages=(
   libpugixml-dev                # XML packets
   qt6-base-dev libgl-dev        # the tray program (Qt 6 Widgets)
   libxcb1-dev                   # window operations on X11 desktops
+  fonts-wqy-microhei            # a CJK font: without one the desktop's Chinese texts are boxes
   xvfb xauth openbox            # tests on a real X server with a window manager
   trayer xdotool x11-utils      # the end-to-end run of the tray program
   curl                          # the README's examples

@@ -7,6 +7,7 @@
 
 #include "desktop/HeadlessDesktop.h"
 #include "desktop/LogLine.h"
+#include "endpoint/fuReportServer.h"
 #include "platform/SingleInstance.h"
 #include "shell/ProgramStart.h"
 #include "shell/ServiceShell.h"
@@ -21,10 +22,20 @@ int RunHeadlessProgram(TStopSignalWatcher& stopSignals) {
     TServiceShell shell;
     try {
       shell.CreateServer(InitialPort());
-      shell.LoadPort();
     } catch (const std::exception& error) {
       LogLine(std::string("error: ") + error.what());
       status = EXIT_FAILURE;
+    }
+    if (status == EXIT_SUCCESS) {
+      // A bad PORT is reported and the service stays on its start port, as in the tray
+      // program; only a server left without a port (the configured one refused it) ends
+      // the program, since nothing here could give it another.
+      try {
+        shell.LoadPort();
+      } catch (const std::exception& error) {
+        LogLine(std::string("error: ") + error.what());
+        if (!shell.Server()->Listening()) status = EXIT_FAILURE;
+      }
     }
     if (status == EXIT_SUCCESS) {
       AnnounceListening(shell);
@@ -34,9 +45,9 @@ int RunHeadlessProgram(TStopSignalWatcher& stopSignals) {
       });
       desktop.RunEventLoop();
       stopSignals.Stop();
-      shell.Stop();
-      WaitForOpenDialogsOrExit();
     }
+    shell.Stop();
+    WaitForOpenDialogsOrExit();
   } else {
     status = EXIT_FAILURE;  // another copy runs
   }

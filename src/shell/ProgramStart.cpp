@@ -36,6 +36,10 @@ std::unique_ptr<TSingleInstance> TakeSingleInstance() {
 }
 
 void AnnounceListening(const TServiceShell& shell) {
+  if (shell.ListeningPortsText().empty()) {
+    LogLine("not listening: the configured port could not be listened on; change it in the port form");
+    return;
+  }
   std::printf("TallyReportSrv listening on port %s (program directory %s)\n",
               shell.ListeningPortsText().c_str(), ProgramDirectory().c_str());
   std::fflush(stdout);

@@ -24,7 +24,8 @@ int InitialPort();
 std::unique_ptr<TSingleInstance> TakeSingleInstance();
 
 // The ready line on standard output: "TallyReportSrv listening on port N (program
-// directory D)"; scripts and tests wait for it.
+// directory D)"; scripts and tests wait for it. A server that listens nowhere (the start
+// port was moved to one that was refused) is logged instead.
 void AnnounceListening(const TServiceShell& shell);
 
 // Gives the dialogs still open a bounded time to close. When some stay open, the program

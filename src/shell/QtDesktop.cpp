@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPixmap>
@@ -117,14 +118,26 @@ void TQtDesktop::BeginShutdown() {
 
 QMessageBox* TQtDesktop::NewBox(const std::string& text, const std::string& caption,
                                 unsigned flags) {
-  auto* box = new QMessageBox(IconOf(flags), QString::fromStdString(caption),
-                              QString::fromStdString(text), QMessageBox::Ok);
-  box->setWindowFlag(Qt::WindowStaysOnTopHint);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  // Owned by the window in the foreground (the browser, as a rule): the window manager
-  // keeps the box above it and with it.
+  // A box belongs to the program's own window when one is active (the port form, after its
+  // button): it is modal to that window alone, so the tray icon and its menu stay live.
+  QWidget* ownWindow = QApplication::activeWindow();
+  if (ownWindow != nullptr && ownWindow->windowType() == Qt::Popup) ownWindow = nullptr;  // a menu
   const TWindowHandle owner = ForegroundWindow();
-  if (owner != 0 && QWidget::find(static_cast<WId>(owner)) == nullptr) {
+  if (ownWindow == nullptr && owner != 0) {
+    QWidget* found = QWidget::find(static_cast<WId>(owner));
+    if (found != nullptr) ownWindow = found->window();
+  }
+  auto* box = new QMessageBox(IconOf(flags), QString::fromStdString(caption),
+                              QString::fromStdString(text), QMessageBox::Ok, ownWindow);
+  // Only the close button in the title bar, as a message box has: the window manager's
+  // other buttons would crowd out the short caption.
+  box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+  box->setWindowModality(Qt::WindowModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  // Otherwise owned by the window in the foreground (the browser, as a rule): the window
+  // manager keeps the box above it and with it.
+  if (ownWindow == nullptr && owner != 0) {
     box->winId();  // the box's own native window, to hang it on the owner
     if (QWindow* foreign = QWindow::fromWinId(static_cast<WId>(owner))) {
       box->windowHandle()->setTransientParent(foreign);
@@ -135,17 +148,22 @@ QMessageBox* TQtDesktop::NewBox(const std::string& text, const std::string& capt
 }
 
 int TQtDesktop::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  if (ShuttingDown) {
+    LogLine("message [" + caption + "] " + text);
+    return MessageBoxResultOk;
+  }
   if (IsMainThread()) {
+    // The caller waits for the box in an event loop of its own; the box is modal to its
+    // window only (not to the whole program), and a stop request ends this loop too.
     QMessageBox* box = NewBox(text, caption, flags);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     OpenBoxes.insert(box);
-    box->exec();
+    QEventLoop waiting;
+    QObject::connect(box, &QMessageBox::finished, &waiting, &QEventLoop::quit);
+    box->show();
+    waiting.exec();
     OpenBoxes.erase(box);
     delete box;
-    return MessageBoxResultOk;
-  }
-  if (ShuttingDown) {
-    LogLine("message [" + caption + "] " + text);
     return MessageBoxResultOk;
   }
   auto answered = std::make_shared<std::promise<int>>();
@@ -161,7 +179,7 @@ int TQtDesktop::MessageBox(const std::string& text, const std::string& caption, 
       OpenBoxes.erase(box);
       answered->set_value(MessageBoxResultOk);
     });
-    box->open();
+    box->show();
   });
   try {
     return answer.get();

@@ -22,16 +22,18 @@ class TXcbWindows;
 // Lives on the main (GUI) thread, created after QApplication. Calls from other threads reach
 // the widgets through queued calls; a message box asked for by another thread is shown
 // without a nested event loop and the caller waits for its answer, so the main thread is
-// never blocked by a box and can always shut down.
+// never blocked by a box and can always shut down. Boxes are modal to the program's window
+// they belong to (or hung on the browser's), never to the whole program, so the tray icon
+// and its menu stay live while one is open.
 class TQtDesktop : public QObject, public IDesktopBackend {
  public:
   TQtDesktop();
   ~TQtDesktop() override;
 
-  // From now on boxes asked for by other threads are logged and answered OK at once, the
-  // open ones are closed (their callers get OK), and work that other threads would wait for
-  // on the main thread is skipped, so no request waits for the desktop while the program
-  // ends. Called on the main thread when the event loop is about to end.
+  // From now on boxes are logged and answered OK at once, the open ones are closed (their
+  // callers get OK), and work that other threads would wait for on the main thread is
+  // skipped, so no request waits for the desktop while the program ends. Called on the main
+  // thread when the event loop is about to end, or on a stop request.
   void BeginShutdown();
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;

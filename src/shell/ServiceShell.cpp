@@ -8,6 +8,7 @@
 #include "desktop/ProgramVersion.h"
 #include "endpoint/fuReportServer.h"
 #include "platform/Convert.h"
+#include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "shell/ConfigFile.h"
 
@@ -25,6 +26,15 @@ std::string ConfiguredListenAddress() {
 
 }  // namespace
 
+int PortNumber(std::string_view text) {
+  const int port = StrToInt(text);
+  // The listening layer would refuse it with a bare system error number ("Socket Error #
+  // 22"); port 0 would listen on a port that no page knows.
+  if (port < 1 || port > 65535)
+    throw EConvertError("Port " + std::to_string(port) + " is out of range (1 to 65535)");
+  return port;
+}
+
 TServiceShell::TServiceShell() = default;
 TServiceShell::~TServiceShell() = default;
 
@@ -34,14 +44,14 @@ void TServiceShell::CreateServer(int initialPort) {
 
 std::optional<std::string> TServiceShell::LoadPort() {
   const std::string value = GetConfig("PORT");
-  const std::string_view trimmed = Trim(value);
+  const std::string trimmed(Trim(value));
   if (trimmed.empty()) return std::nullopt;
-  ReportServer->SetPort(StrToInt(trimmed));
-  return value;
+  ReportServer->SetPort(PortNumber(trimmed));
+  return trimmed;
 }
 
 void TServiceShell::ChangePort(const std::string& portText) {
-  const int port = StrToInt(portText);
+  const int port = PortNumber(portText);
   ReportServer->SetPort(port);
   SetConfig("PORT", portText);
 }

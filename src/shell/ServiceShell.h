@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace trs {
 
@@ -26,12 +27,14 @@ class TServiceShell {
   void CreateServer(int initialPort);
 
   // Reads PORT with GetConfig (adding an empty PORT line when missing). When the value,
-  // trimmed, is not empty, the server moves to it and the value is returned for the port
-  // edit; otherwise nothing changes and nullopt is returned.
+  // trimmed, is not empty, the server moves to it and the trimmed value is returned for the
+  // port edit (whole, whatever its length); otherwise nothing changes and nullopt is
+  // returned. A value that is no port fails before the server is touched.
   std::optional<std::string> LoadPort();
 
-  // The port button: the text as a decimal number, SetPort, then PORT := text in
-  // CONFIG.CFG; stops at the first error, which reaches the caller.
+  // The port button: the text as a port number, SetPort, then PORT := text in CONFIG.CFG;
+  // stops at the first error, which reaches the caller. A text that is no port changes
+  // nothing.
   void ChangePort(const std::string& portText);
 
   // Stops the endpoint (the exit menu item); the server object lives until the shell goes.
@@ -44,6 +47,11 @@ class TServiceShell {
  private:
   std::unique_ptr<TReportServer> ReportServer;
 };
+
+// The port number of a PORT value or of the port edit's text: the integer conversion's
+// error for what is no number, EConvertError "Port N is out of range (1 to 65535)" for a
+// number that is no TCP port.
+int PortNumber(std::string_view text);
 
 // The program file's version as "%d.%d.%d.%d"; empty when it carries none.
 std::string getVersion();

@@ -8,12 +8,36 @@
 
 #include "desktop/DesktopUtils.h"
 #include "desktop/LogLine.h"
+#include "platform/ProcessControl.h"
 #include "platform/SingleInstance.h"
 #include "shell/ProgramStart.h"
 #include "shell/QtDesktop.h"
 #include "shell/fuMain.h"
 
 namespace trs {
+
+namespace {
+
+// The tray program's hold on the process-wide hooks, let go however the run ends (an error
+// included): the desktop backend goes back to the previous one and the stop signals are no
+// longer handed to objects of the run.
+class TTrayRunHooks {
+ public:
+  TTrayRunHooks(TQtDesktop& desktop, TStopSignalWatcher& stopSignals)
+      : StopSignals(stopSignals), Previous(SetDesktop(&desktop)) {}
+  ~TTrayRunHooks() {
+    StopSignals.Stop();
+    SetDesktop(Previous);
+  }
+  TTrayRunHooks(const TTrayRunHooks&) = delete;
+  TTrayRunHooks& operator=(const TTrayRunHooks&) = delete;
+
+ private:
+  TStopSignalWatcher& StopSignals;
+  IDesktopBackend* Previous;
+};
+
+}  // namespace
 
 int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   QApplication application(argc, argv);
@@ -23,29 +47,45 @@ int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   QObject::connect(&application, &QGuiApplication::commitDataRequest, [](QSessionManager&) {});
 
   TQtDesktop desktop;
-  IDesktopBackend* previous = SetDesktop(&desktop);
   QObject::connect(&application, &QCoreApplication::aboutToQuit, [&desktop] { desktop.BeginShutdown(); });
+
+  // Stop requests are taken from the very start: a box that the start-up shows (a second
+  // copy, a missing CONFIG.CFG, a bad PORT) must not hold them up. A request ends every
+  // event loop, the boxes' included, and closes the boxes; the start-up then runs to its
+  // end without waiting for the user, and the main loop is not entered.
+  bool stopAsked = false;       // main thread only
+  TfmMain* mainForm = nullptr;  // main thread only; set while the form exists
+  TTrayRunHooks hooks(desktop, stopSignals);  // after what the signal handler uses
+  stopSignals.Start([&desktop, &stopAsked, &mainForm](int signal) {
+    desktop.PostToMainThread([&desktop, &stopAsked, &mainForm, signal] {
+      LogLine("stopping (signal " + std::to_string(signal) + ")");
+      stopAsked = true;
+      if (mainForm != nullptr)
+        mainForm->nExitClick();
+      else
+        QCoreApplication::exit(EXIT_SUCCESS);
+      desktop.BeginShutdown();
+    });
+  });
 
   int status = EXIT_FAILURE;
   if (std::unique_ptr<TSingleInstance> guard = TakeSingleInstance()) {
     auto form = std::make_unique<TfmMain>();
+    mainForm = form.get();
     if (form->FormCreate(InitialPort())) {
-      AnnounceListening(form->Shell());
-      TfmMain* mainForm = form.get();
-      stopSignals.Start([&desktop, mainForm](int signal) {
-        desktop.PostToMainThread([mainForm, signal] {
-          LogLine("stopping (signal " + std::to_string(signal) + ")");
-          mainForm->nExitClick();
-        });
-      });
-      status = QApplication::exec();
-      stopSignals.Stop();
+      if (stopAsked) {
+        status = EXIT_SUCCESS;
+      } else {
+        AnnounceListening(form->Shell());
+        status = QApplication::exec();
+      }
       form->Shell().Stop();
+      stopSignals.Stop();
       WaitForOpenDialogsOrExit();
     }
+    mainForm = nullptr;
     form.reset();  // removes the tray icon, then frees the endpoint and the drivers
   }
-  SetDesktop(previous);
   return status;
 }
 

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# End-to-end run of the tray program on a virtual X display: tray menu, port form, port
-# change, and exit from the tray menu, driven with synthetic mouse and keyboard input.
+# End-to-end run of the tray program on a virtual X display, driven with synthetic mouse
+# and keyboard input, as a person meets it:
 #
-# Usage: tray_e2e.sh <path-to-TallyReportSrv>
+#   1. a 6-character PORT from CONFIG.CFG: the form shows it whole, "修改" unchanged keeps
+#      the port; the form opens with the edit focused and its text selected, so typing
+#      replaces it; the port change moves the server and CONFIG.CFG keeps it; an empty port
+#      shows an error box, the tray menu still opens, and "退出" with the form and the box
+#      open ends the program with status 0;
+#   2. SIGTERM with the port form open ends it;
+#   3. SIGTERM while the start-up box (no CONFIG.CFG) is open ends it;
+#   4. a bad PORT at start: the error box is shown while the service answers on its start
+#      port and the tray icon is there; after the box the program runs on.
+#
+# Usage: tray_e2e.sh <path-to-TallyReportSrv> [<path-to-trs_screenshot> <artefact-dir>]
 #
 # It starts Xvfb, openbox and trayer (an XEmbed tray), then the program from a copy in a
-# fresh directory, and checks what the user would see: the server moves to the port typed
-# into the form, CONFIG.CFG keeps it, the form hides, and "退出" ends the program with
-# status 0. Every wait polls with a deadline. On failure it prints the program's output
-# and keeps the work directory (with a screenshot when xwd and ImageMagick are present).
+# fresh directory. Every wait polls with a deadline. With the screenshot tool, pictures of
+# the tray menu and of the port form go to the artefact directory. On failure it prints the
+# program's output and keeps the work directory (with a picture of the screen).
 set -euo pipefail
 
 readonly Deadline=30          # seconds any single wait may take before the run fails
@@ -22,9 +31,16 @@ die() {
 
 note() { echo "tray_e2e: $*"; }
 
-[[ $# -eq 1 ]] || die "usage: $0 <path-to-TallyReportSrv>"
+[[ $# -eq 1 || $# -eq 3 ]] || die "usage: $0 <path-to-TallyReportSrv> [<path-to-trs_screenshot> <artefact-dir>]"
 program=$1
+shooter=${2:-}
+artefacts=${3:-}
 [[ -f $program && -x $program ]] || die "not an executable file: $program"
+if [[ -n $shooter ]]; then
+  [[ -f $shooter && -x $shooter ]] || die "not an executable file: $shooter"
+  mkdir -p "$artefacts"
+  rm -f "$artefacts"/*.png
+fi
 
 # A missing tool fails the run: the test never passes by doing less.
 missing=()
@@ -43,10 +59,10 @@ cp "$program" "$app/TallyReportSrv"
 module=$(dirname "$program")/TallyReportSrv-desktop.so
 [[ -f $module ]] || die "the desktop module is missing: $module"
 cp "$module" "$app/"
-printf 'PORT=\r\nLISTEN=\r\nEND\r\n' >"$app/CONFIG.CFG"
 
 started=()      # pids of the started process groups, in start order
 programPid=""
+programRun=program
 finished=0      # 1 once every check passed
 
 # Sends `signal` to the group led by `pid` (or to the pid alone, if it has not yet made
@@ -58,21 +74,14 @@ signal_group() {
 group_alive() { kill -0 -- "-$1" 2>/dev/null || kill -0 "$1" 2>/dev/null; }
 
 diagnose() {
-  echo "---- program stdout ----" >&2
-  cat "$work/program.out" >&2 2>/dev/null || true
-  echo "---- program stderr ----" >&2
-  cat "$work/program.err" >&2 2>/dev/null || true
+  echo "---- program stdout ($programRun) ----" >&2
+  cat "$work/$programRun.out" >&2 2>/dev/null || true
+  echo "---- program stderr ($programRun) ----" >&2
+  cat "$work/$programRun.err" >&2 2>/dev/null || true
   if [[ -n ${DISPLAY:-} ]]; then
     xwininfo -root -tree >"$work/windows.txt" 2>&1 || true
-    if command -v xwd >/dev/null 2>&1 &&
-      [[ $(convert -version 2>/dev/null | head -n1) == "Version: ImageMagick"* ]]; then
-      if xwd -root -silent | convert xwd:- "png:$work/screen.png" 2>/dev/null; then
-        echo "screenshot: $work/screen.png" >&2
-      else
-        echo "screenshot failed" >&2
-      fi
-    else
-      echo "no screenshot (xwd and ImageMagick's convert are needed)" >&2
+    if [[ -n $shooter ]] && "$shooter" "$work/screen.png" 2>/dev/null; then
+      echo "screenshot: $work/screen.png" >&2
     fi
   fi
   echo "work directory kept for diagnosis: $work" >&2
@@ -84,6 +93,10 @@ on_exit() {
   [[ $finished -eq 1 ]] || { [[ $status -ne 0 ]] || status=1; diagnose; }
   # Newest first: the program before the tray, the tray before the display.
   local i pid tries
+  if [[ -n $programPid ]]; then
+    signal_group KILL "$programPid"
+    wait "$programPid" 2>/dev/null
+  fi
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do
     pid=${started[i]}
     signal_group TERM "$pid"
@@ -207,32 +220,53 @@ tray_ready() {
 }
 wait_for "the tray panel" tray_ready
 
-# --- the program --------------------------------------------------------------------------
+# --- the program ---------------------------------------------------------------------------
 
-export TALLYREPORTSRV_PORT=0
-start_group program "$app/TallyReportSrv"
-programPid=$lastPid
-
-listening() {
-  group_alive "$programPid" || die "the program ended before listening"
-  grep -q '^TallyReportSrv listening on port ' "$work/program.out"
+# Starts a run of the program (output in $work/<name>.out and .err) with CONFIG.CFG holding
+# `config` (CR LF lines; "-" for no CONFIG.CFG) and the start port `startPort` (0: a free one).
+start_program() {
+  local name=$1 config=$2 startPort=$3
+  rm -f "$app/CONFIG.CFG"
+  [[ $config == - ]] || printf '%s' "$config" >"$app/CONFIG.CFG"
+  programRun=$name
+  : >"$work/$name.out"
+  TALLYREPORTSRV_PORT=$startPort setsid "$app/TallyReportSrv" >"$work/$name.out" 2>"$work/$name.err" &
+  programPid=$!
 }
-wait_for "the program to listen" listening
-ports=$(sed -n 's/^TallyReportSrv listening on port \([0-9,]*\) .*/\1/p' "$work/program.out")
-# The line lists the bound ports sorted; on port 0 IPv4 and IPv6 each get their own, so
-# which is which is found by asking on each loopback.
-[[ $ports =~ ^[0-9]+(,[0-9]+)?$ ]] || die "unreadable ports '$ports'"
-note "listening on $ports"
-oldPort4=""
-oldPort6=""
-IFS=, read -r -a portList <<<"$ports"
-for port in "${portList[@]}"; do
-  answers "127.0.0.1:$port" && oldPort4=$port
-  answers "[::1]:$port" && oldPort6=$port
-  [[ $oldPort4 == "$port" || $oldPort6 == "$port" ]] || die "port $port answers on neither loopback"
-done
-[[ -n $oldPort4 ]] || die "no listed port answers on 127.0.0.1"
-note "IPv4 port $oldPort4, IPv6 port ${oldPort6:-none}"
+
+# Until it has ended (a zombie, as nothing has waited for it yet).
+running() { [[ -r /proc/$programPid/stat && $(awk '{print $3}' "/proc/$programPid/stat" 2>/dev/null) != Z ]]; }
+
+# Waits for the end of the program after `what`, which must come within $ExitDeadline s and
+# with status 0.
+expect_exit() {
+  local what=$1 end=$((SECONDS + ExitDeadline)) status=0
+  while running; do
+    ((SECONDS < end)) || die "the program still runs ${ExitDeadline}s after $what"
+    sleep 0.1
+  done
+  wait "$programPid" || status=$?
+  programPid=""
+  [[ $status -eq 0 ]] || die "the program ended with status $status after $what"
+  note "$what: the program ended with status 0"
+}
+
+# The ready line's ports (sorted; one port or "v4,v6" on port 0).
+listening() {
+  running || die "the program ended before listening"
+  grep -q '^TallyReportSrv listening on port ' "$work/$programRun.out"
+}
+listened_ports() { sed -n 's/^TallyReportSrv listening on port \([0-9,]*\) .*/\1/p' "$work/$programRun.out"; }
+
+# The program listens on ::1 too where the machine has it.
+ipv6=0
+grep -q '^00000000000000000000000000000001 ' /proc/net/if_inet6 2>/dev/null && ipv6=1
+
+# Expects the server on `port` on every loopback.
+expect_serving() {
+  expect_answer "127.0.0.1:$1"
+  [[ $ipv6 -eq 0 ]] || expect_answer "[::1]:$1"
+}
 
 # The icon is the program's window embedded somewhere below the tray's panel.
 icon_embedded() {
@@ -243,8 +277,6 @@ icon_embedded() {
   read -r iconWidth iconHeight < <(xwininfo -id "$icon" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}')
   ((iconWidth >= 8 && iconHeight >= 8))
 }
-wait_for "the tray icon in the tray" icon_embedded
-note "tray icon $icon (${iconWidth}x${iconHeight})"
 
 # The popup menu: a mapped override-redirect top-level window of the program that is not
 # a tooltip.
@@ -266,77 +298,153 @@ menu_open() {
 
 menu_closed() { ! xwininfo -id "$menu" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 
-# Right-clicks the tray icon and clicks item `index` (0-based) of the menu's three.
+# Keeps a picture of the screen as <artefact-dir>/<name>.png (with the screenshot tool).
+shoot() {
+  [[ -n $shooter ]] || return 0
+  "$shooter" "$artefacts/$1.png" || die "no screenshot $1"
+  note "screenshot $artefacts/$1.png"
+}
+
+# Right-clicks the tray icon and clicks item `index` (0-based) of the menu's three; with a
+# name, a picture of the open menu is kept under it.
 choose_tray_menu_item() {
-  local index=$1
+  local index=$1 picture=${2:-}
   xdo mousemove --sync --window "$icon" $((iconWidth / 2)) $((iconHeight / 2)) click 3
   wait_for "the tray menu" menu_open
+  [[ -z $picture ]] || shoot "$picture"
   # Three plain items share the menu's height: aim at the middle of the chosen one.
   xdo mousemove --sync --window "$menu" $((menuWidth / 2)) $((menuHeight * (2 * index + 1) / 6)) click 1
   wait_for "the tray menu to close" menu_closed
 }
 
-choose_tray_menu_item 0   # 修改端口
-
-# The form: a mapped window of the program whose UTF-8 title (_NET_WM_NAME) starts with the
-# caption. (Its WM_NAME depends on the program's locale, so xdotool's --name is no help.)
-form_shown() {
-  local id name
+# A mapped window of the program whose UTF-8 title (_NET_WM_NAME) starts with `prefix` (and
+# whose window type is `type`, when given); its id goes to $found. (Its WM_NAME depends on
+# the program's locale, so xdotool's --name is no help.)
+window_titled() {
+  local prefix=$1 type=${2:-} id name
   for id in $(xdotool search --onlyvisible --classname '^TallyReportSrv$' 2>/dev/null); do
     name=$(LC_ALL=C.UTF-8 xprop -id "$id" -notype _NET_WM_NAME 2>/dev/null) || continue
-    if [[ $name == "_NET_WM_NAME = \"$FormTitlePrefix"* ]]; then
-      form=$id
-      formTitle=${name#*\"}
-      formTitle=${formTitle%\"}
-      return 0
+    [[ $name == "_NET_WM_NAME = \"$prefix"* ]] || continue
+    if [[ -n $type ]]; then
+      xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q "_NET_WM_WINDOW_TYPE_$type" || continue
     fi
+    found=$id
+    return 0
   done
   return 1
 }
-wait_for "the port form" form_shown
-note "form $form: $formTitle"
 
-newPort=$(free_port "$oldPort4" "$oldPort6")
-note "changing the port to $newPort"
+form_shown() { window_titled "$FormTitlePrefix" && form=$found; }
+# A message box: a dialog window whose caption is the application title (the tray icon's
+# own window carries that title too).
+box_shown() { window_titled 'TallyReportSever"' DIALOG && box=$found; }
+hidden() { ! xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+form_hidden() { hidden "$form"; }
+box_gone() { hidden "$box"; }
 
-# The edit is at 84,28 (91x21) in the panel at 8,8; the button at 71,58 (75x25).
+# The keyboard focus is in the form; xdotool reports the focused X window, which for a Qt
+# form is the form's own window.
 form_focused() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$((form))" ]]; }
-xdo mousemove --sync --window "$form" $((8 + 84 + 45)) $((8 + 28 + 10)) click 1
-wait_for "the form to take the keyboard focus" form_focused
-# Ctrl+A is dropped by the edit: clear it from the end instead (it holds at most 5 digits).
-xdo key --delay 20 End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
-xdo type --delay 20 "$newPort"
-xdo mousemove --sync --window "$form" $((8 + 71 + 37)) $((8 + 58 + 12)) click 1
 
-form_hidden() { ! xwininfo -id "$form" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# Opens the port form from the tray menu and waits until it has the keyboard focus.
+open_port_form() {
+  choose_tray_menu_item 0 "${1:-}"   # 修改端口
+  wait_for "the port form" form_shown
+  wait_for "the form to take the keyboard focus" form_focused
+}
+
+# The button "修改" is at 71,58 (75x25) in the 210 pixels wide panel, which sits 8 pixels
+# below the form's top in the middle of its width (the form widens to fit its caption).
+click_change_button() {
+  local width panelX
+  width=$(xwininfo -id "$form" | awk '/Width:/{print $2}')
+  panelX=$(((width - 210) / 2))
+  xdo mousemove --sync --window "$form" $((panelX + 71 + 37)) $((8 + 58 + 12)) click 1
+}
+
+config_port_line() { grep -a '^PORT=' "$app/CONFIG.CFG" | tr -d '\r'; }
+
+# --- 1. the port form, its port, and "退出" with the form and a box open --------------------
+
+configured=$(free_port)
+loaded="0$configured"   # six characters, one more than the edit takes by typing
+start_program form "PORT=$loaded"$'\r\nLISTEN=\r\nEND\r\n' 0
+wait_for "the program to listen" listening
+[[ $(listened_ports) == "$configured" ]] || die "listens on '$(listened_ports)', expected the configured $configured"
+expect_serving "$configured"
+wait_for "the tray icon in the tray" icon_embedded
+note "listening on the configured port $configured (PORT=$loaded); tray icon $icon (${iconWidth}x${iconHeight})"
+
+open_port_form tray-menu
+sleep 0.3   # let the form paint before its picture
+shoot port-form
+note "form $form"
+
+# Unchanged, the whole loaded value goes back: the same port, the same line.
+click_change_button
 wait_for "the form to hide after 修改" form_hidden
+expect_serving "$configured"
+[[ $(config_port_line) == "PORT=$loaded" ]] || die "CONFIG.CFG holds '$(config_port_line)' after an unchanged 修改, expected PORT=$loaded"
+note "修改 unchanged kept port $configured and PORT=$loaded"
 
-expect_answer "127.0.0.1:$newPort"
-expect_refused "127.0.0.1:$oldPort4"
-if [[ -n $oldPort6 ]]; then
-  expect_answer "[::1]:$newPort"
-  expect_refused "[::1]:$oldPort6"
-fi
-
+# The edit has the focus with its text selected: typing replaces the port.
+newPort=$(free_port "$configured")
+open_port_form
+xdo type --delay 20 "$newPort"
+click_change_button
+wait_for "the form to hide after 修改" form_hidden
+expect_serving "$newPort"
+expect_refused "127.0.0.1:$configured"
 config=$(cat "$app/CONFIG.CFG"; echo x)
 [[ $config == *$'PORT='"$newPort"$'\r\n'* ]] ||
   die "CONFIG.CFG lacks PORT=$newPort with CR LF: $(od -An -c "$app/CONFIG.CFG" | tr -s ' ')"
 [[ $(grep -c '^PORT=' "$app/CONFIG.CFG") -eq 1 ]] || die "CONFIG.CFG holds more than one PORT line"
-note "port changed: server, CONFIG.CFG and form as expected"
+note "typed over the selection: moved to $newPort, CONFIG.CFG keeps it"
 
+# An empty port: the error box, modal to the form only; the tray menu still works, and
+# "退出" ends the program with the form and the box open.
+open_port_form
+xdo key --delay 20 BackSpace
+click_change_button
+wait_for "the error box" box_shown
+shoot port-form-error
+hidden "$form" && die "the form hid after a failed 修改"
 choose_tray_menu_item 2   # 退出
-
-exitEnd=$((SECONDS + ExitDeadline))
-# Until it has ended (a zombie, as nothing has waited for it yet).
-running() { [[ -r /proc/$programPid/stat && $(awk '{print $3}' "/proc/$programPid/stat" 2>/dev/null) != Z ]]; }
-while running; do
-  ((SECONDS < exitEnd)) || die "the program still runs ${ExitDeadline}s after 退出"
-  sleep 0.1
-done
-programStatus=0
-wait "$programPid" || programStatus=$?
-[[ $programStatus -eq 0 ]] || die "the program ended with status $programStatus after 退出"
+expect_exit "退出 with the form and an error box open"
 expect_refused "127.0.0.1:$newPort"
+
+# --- 2. SIGTERM with the port form open -------------------------------------------------------
+
+start_program sigterm-form $'PORT=\r\nLISTEN=\r\nEND\r\n' 0
+wait_for "the program to listen" listening
+wait_for "the tray icon in the tray" icon_embedded
+open_port_form
+kill -TERM "$programPid"
+expect_exit "SIGTERM with the port form open"
+
+# --- 3. SIGTERM while the start-up box is open -------------------------------------------------
+
+start_program sigterm-box - 0   # no CONFIG.CFG: the start-up says so in a box
+wait_for "the start-up box" box_shown
+kill -TERM "$programPid"
+expect_exit "SIGTERM with the start-up box open"
+
+# --- 4. a bad PORT at start -------------------------------------------------------------------
+
+startPort=$(free_port "$newPort")
+start_program bad-port $'PORT=abc\r\nLISTEN=\r\nEND\r\n' "$startPort"
+wait_for "the box with the error" box_shown
+# The service answers on its start port while the box is open, with its tray icon.
+expect_serving "$startPort"
+wait_for "the tray icon in the tray" icon_embedded
+xdo windowactivate --sync "$box" key --delay 20 Return
+wait_for "the box to close" box_gone
+wait_for "the program to listen" listening
+[[ $(listened_ports) == "$startPort" ]] || die "listens on '$(listened_ports)' after PORT=abc, expected $startPort"
+expect_serving "$startPort"
+note "PORT=abc: shown, and the service runs on on $startPort"
+choose_tray_menu_item 2   # 退出
+expect_exit "退出 after a bad PORT"
 
 finished=1
 note "PASS"

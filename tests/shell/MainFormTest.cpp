@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -153,7 +154,7 @@ TEST_F(MainFormTest, TheTrayIconTogglesTheFormAndOpensItsMenu) {
   EXPECT_FALSE(form.isVisible());
   emit tray->activated(QSystemTrayIcon::Trigger);  // a single click does nothing
   EXPECT_FALSE(form.isVisible());
-  QMenu* menu = Child<QMenu>(form, "pm1");
+  QMenu* menu = form.TrayMenu();
   EXPECT_FALSE(menu->isVisible());
   emit tray->activated(QSystemTrayIcon::Context);
   EXPECT_TRUE(menu->isVisible());
@@ -166,20 +167,145 @@ TEST_F(MainFormTest, CaptionAndMenuCarryTheProgramVersion) {
   ASSERT_TRUE(form.FormCreate(FreePort()));
   EXPECT_EQ(getVersion(), TRS_EXPECTED_VERSION);
   EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Orvane打印服务 " TRS_EXPECTED_VERSION));
-  EXPECT_EQ(Child<QAction>(form, "nVersion")->text(), QString::fromUtf8("版本号：" TRS_EXPECTED_VERSION));
+  EXPECT_EQ(form.TrayMenu()->findChild<QAction*>("nVersion")->text(),
+            QString::fromUtf8("版本号：" TRS_EXPECTED_VERSION));
   const QStringList items = {"nModifyPort", "nVersion", "nExit"};
   QStringList captions;
-  for (const QString& name : items) captions << Child<QAction>(form, name.toLatin1())->text();
+  for (const QString& name : items)
+    captions << form.TrayMenu()->findChild<QAction*>(name)->text();
   EXPECT_EQ(captions[0], QString::fromUtf8("修改端口"));
   EXPECT_EQ(captions[2], QString::fromUtf8("退出"));
 }
 
-TEST_F(MainFormTest, AFormCreateErrorIsShownAndReported) {
-  WriteFile(ConfigFileName(), "PORT=http\r\nEND\r\n");
+// A PORT that is no port is shown, and the service goes on on its start port with the tray
+// icon; only the steps after LoadPort are left out.
+TEST_F(MainFormTest, ABadPortAtStartIsShownAndTheServiceStaysOnItsStartPort) {
+  const struct {
+    const char* Value;
+    const char* Message;
+  } cases[] = {
+      {"http", "'http' is not a valid integer value"},
+      {"70000", "Port 70000 is out of range (1 to 65535)"},
+      {"0", "Port 0 is out of range (1 to 65535)"},
+  };
+  for (const auto& bad : cases) {
+    SCOPED_TRACE(bad.Value);
+    desktop.ClearCalls();
+    WriteFile(ConfigFileName(), std::string("PORT=") + bad.Value + "\r\nEND\r\n");
+    const int initial = FreePort();
+    TfmMain form;
+    EXPECT_TRUE(form.FormCreate(initial));
+    EXPECT_EQ(desktop.CallsStartingWith("MessageBox"),
+              std::vector<std::string>{std::string("MessageBox(") + bad.Message + "|TallyReportSever|16)"});
+    EXPECT_EQ(form.Shell().ListeningPortsText().substr(0, std::to_string(initial).size()),
+              std::to_string(initial));
+    EXPECT_NE(form.TrayIcon(), nullptr);
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8(TfmMain::CaptionBase));  // later steps skipped
+  }
+}
+
+// The limit of five is for typing: a longer PORT is shown whole (and trimmed), and the
+// button moves nothing when it is pressed unchanged.
+TEST_F(MainFormTest, ALoadedPortIsShownWholeAndTrimmedAndKeptByAnUnchangedButton) {
+  const std::string port = std::to_string(FreePort());
+  const struct {
+    std::string Value;
+    std::string Shown;
+  } cases[] = {{"0" + port, "0" + port}, {" " + port, port}};
+  for (const auto& loaded : cases) {
+    SCOPED_TRACE(loaded.Value);
+    WriteFile(ConfigFileName(), "PORT=" + loaded.Value + "\r\nEND\r\n");
+    TfmMain form;
+    ASSERT_TRUE(form.FormCreate(FreePort()));
+    QLineEdit* edit = Child<QLineEdit>(form, "edtPort");
+    EXPECT_EQ(edit->text().toStdString(), loaded.Shown);
+    form.nModifyPortClick();
+    form.btnAppClick();
+    EXPECT_EQ(desktop.CallsStartingWith("MessageBox"), std::vector<std::string>{});
+    EXPECT_EQ(form.Shell().ListeningPortsText().substr(0, port.size()), port);
+    EXPECT_EQ(ReadFile(ConfigFileName()), "PORT=" + loaded.Shown + "\r\nLISTEN=\r\nEND\r\n");
+  }
+}
+
+TEST_F(MainFormTest, ALongerLoadedPortCanBeShortenedButNotLengthened) {
+  WriteFile(ConfigFileName(), "PORT=0" + std::to_string(FreePort()) + "\r\nEND\r\n");
   TfmMain form;
-  EXPECT_FALSE(form.FormCreate(FreePort()));
+  ASSERT_TRUE(form.FormCreate(FreePort()));
+  QLineEdit* edit = Child<QLineEdit>(form, "edtPort");
+  const QString loaded = edit->text();
+  edit->end(false);
+  QTest::keyClicks(edit, "7");
+  EXPECT_EQ(edit->text(), loaded);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(edit->text(), loaded.left(5));
+  QTest::keyClicks(edit, "7");
+  EXPECT_EQ(edit->text(), loaded.left(5));
+}
+
+TEST_F(MainFormTest, TheFormOpensWithTheEditFocusedAndItsTextSelectedSoTypingReplacesIt) {
+  WriteFile(ConfigFileName(), "PORT=\r\nEND\r\n");
+  TfmMain form;
+  ASSERT_TRUE(form.FormCreate(FreePort()));
+  QLineEdit* edit = Child<QLineEdit>(form, "edtPort");
+  form.nModifyPortClick();
+  EXPECT_EQ(form.focusWidget(), edit);
+  EXPECT_EQ(edit->selectedText(), "29709");
+  QTest::keyClicks(edit, "9100");
+  EXPECT_EQ(edit->text(), "9100");
+  // Again when the icon's double-click shows it.
+  form.hide();
+  emit form.TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_EQ(form.focusWidget(), edit);
+  EXPECT_EQ(edit->selectedText(), "9100");
+}
+
+TEST_F(MainFormTest, AnOutOfRangePortInTheFormIsShownAndTheServiceStays) {
+  WriteFile(ConfigFileName(), "PORT=\r\nEND\r\n");
+  const int initial = FreePort();
+  TfmMain form;
+  ASSERT_TRUE(form.FormCreate(initial));
+  const std::string before = ReadFile(ConfigFileName());
+  form.nModifyPortClick();
+  Child<QLineEdit>(form, "edtPort")->setText("65536");
+  form.btnAppClick();
   EXPECT_EQ(desktop.CallsStartingWith("MessageBox"),
-            std::vector<std::string>{"MessageBox('http' is not a valid integer value|TallyReportSever|16)"});
+            std::vector<std::string>{"MessageBox(Port 65536 is out of range (1 to 65535)|TallyReportSever|16)"});
+  EXPECT_EQ(ReadFile(ConfigFileName()), before);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(form.Shell().ListeningPortsText().substr(0, std::to_string(initial).size()),
+            std::to_string(initial));
+}
+
+// Exit from the tray menu ends the event loop also while the form is open (the form refuses
+// to close, which must not hold the exit up).
+TEST_F(MainFormTest, ExitEndsTheEventLoopWhileTheFormIsOpen) {
+  WriteFile(ConfigFileName(), "PORT=\r\nEND\r\n");
+  TfmMain form;
+  ASSERT_TRUE(form.FormCreate(FreePort()));
+  form.nModifyPortClick();
+  ASSERT_TRUE(form.isVisible());
+  QTimer::singleShot(0, &form, [&form] { form.nExitClick(); });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+  watchdog.start(5000);
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(form.Shell().Server()->Listening());
+}
+
+TEST_F(MainFormTest, WithoutANotificationAreaItSaysSo) {
+  WriteFile(ConfigFileName(), "PORT=\r\nEND\r\n");
+  TfmMain form;
+  ASSERT_TRUE(form.FormCreate(FreePort()));
+  // No notification service either: the notice is the log line alone.
+  qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+  // The offscreen platform has no notification area.
+  ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(form.CheckNotificationArea());
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("this desktop has no notification area"), std::string::npos) << log;
+  EXPECT_NE(log.find("kill " + std::to_string(QCoreApplication::applicationPid())), std::string::npos) << log;
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <future>
@@ -120,6 +122,64 @@ TEST_F(QtDesktopTest, ShuttingDownClosesOpenBoxesAndAnswersLaterOnesAtOnce) {
                 return desktop.MessageBox("after the end", "TallyReportSever", 0);
               }).get();
   EXPECT_EQ(later, MessageBoxResultOk);
+}
+
+// A box asked for on the main thread belongs to the program's active window: modal to that
+// window only, so that the tray icon and its menu (other windows) stay live; and its title
+// bar offers only the close button.
+// A click on `widget` as it comes from the window system to the widget's window.
+void ClickThroughWindow(QWidget* widget) {
+  QTest::mouseClick(widget->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                    widget->mapTo(widget->window(), widget->rect().center()));
+}
+
+TEST_F(QtDesktopTest, AMainThreadBoxIsModalToTheActiveWindowOnly) {
+  QWidget form;
+  auto* formButton = new QPushButton("form", &form);
+  form.show();
+  QApplication::setActiveWindow(&form);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::activeWindow() == &form; }));
+  QWidget otherWindow;  // as the tray icon's window and its menu
+  auto* otherButton = new QPushButton("other", &otherWindow);
+  otherWindow.show();
+  int formClicks = 0;
+  int otherClicks = 0;
+  QObject::connect(formButton, &QPushButton::clicked, [&] { ++formClicks; });
+  QObject::connect(otherButton, &QPushButton::clicked, [&] { ++otherClicks; });
+  bool checked = false;
+  QTimer::singleShot(0, [&] {
+    QMessageBox* box = OpenBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->parentWidget(), &form);
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_FALSE(box->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(box->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    // As the window system delivers them, where modality applies.
+    ClickThroughWindow(formButton);   // blocked by the box
+    ClickThroughWindow(otherButton);  // not blocked
+    checked = true;
+    box->done(QMessageBox::Ok);
+  });
+  EXPECT_EQ(desktop.MessageBox("'' is not a valid integer value", "TallyReportSever", MessageBoxIconError),
+            MessageBoxResultOk);
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(formClicks, 0);
+  EXPECT_EQ(otherClicks, 1);
+}
+
+// A stop request ends the event loops of the program, the one a main-thread box waits in
+// included: the box closes and its caller goes on.
+TEST_F(QtDesktopTest, AMainThreadBoxReturnsWhenTheProgramStops) {
+  QTimer::singleShot(0, [&] {
+    ASSERT_NE(OpenBox(), nullptr);
+    desktop.BeginShutdown();
+  });
+  EXPECT_EQ(desktop.MessageBox("打开错误", "TallyReportSever", MessageBoxIconInformation),
+            MessageBoxResultOk);
+  EXPECT_EQ(OpenBox(), nullptr);
+  // Once stopping, a further box is only logged.
+  QTimer::singleShot(2000, [] { QCoreApplication::exit(99); });  // fails the case if shown
+  EXPECT_EQ(desktop.MessageBox("later", "TallyReportSever", 0), MessageBoxResultOk);
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ namespace {
   setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
+  unsetenv("QT_QPA_PLATFORM");
   for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
   const std::string program = (dir / "TallyReportSrv").string();
   execl(program.c_str(), program.c_str(), nullptr);
