@@ -50,10 +50,10 @@ class TCall {
   // The control's answer for this call, else `fallback`.
   long long Result(long long fallback) const;
   std::string TextResult(const std::string& fallback) const;
-
- private:
   // The control's value for this call's `setting` ("result", "delay_ms", ...), if set.
   std::optional<std::string> Setting(const char* setting) const;
+
+ private:
 
   const char* Engine;
   const char* Name;
