@@ -104,12 +104,12 @@ std::string TemplateFileName(const std::string& name) {
   return hasExtension ? name : name + ".rwx";
 }
 
-// Runs engine calls whose errors the driver does not catch: they go on to the page, an
-// engine's own exception as an EEngineError with the engine's message.
-template <typename Call>
-void PassEngineErrors(Call call) {
+// For the engine calls whose errors the driver does not catch, inside their catch block:
+// the error goes on to the page, an engine's own exception as an EEngineError with the
+// engine's message.
+[[noreturn]] void PassEngineError() {
   try {
-    call();
+    throw;
   } catch (const Exception&) {
     throw;
   } catch (const std::exception& error) {
@@ -191,17 +191,23 @@ int TTallyReport::AddLine() {
   MaxCells = cells;
   CellCount = 0;
   if (!Template) return NotDone;
-  PassEngineErrors([this]() TRS_REQUIRES(CallLock) {
+  try {
     Template->AddLine(Line.Receive());
     ExpectReference(Line, "AddLine");
-  });
+  } catch (const std::exception&) {
+    PassEngineError();
+  }
   return Success;
 }
 
 int TTallyReport::SetLineHeight() {
   if (!Line) return NotDone;
   const int32_t height = StrToInt(ArgItem(Args, 0));
-  PassEngineErrors([&]() TRS_REQUIRES(CallLock) { Line->SetHeight(height); });
+  try {
+    Line->SetHeight(height);
+  } catch (const std::exception&) {
+    PassEngineError();
+  }
   return Success;
 }
 
@@ -244,7 +250,11 @@ int TTallyReport::SetCellFont() {
   const int32_t size = StrToInt(ArgItem(Args, 1));
   uint8_t bytes[4];
   for (size_t i = 0; i < 4; ++i) bytes[i] = LowByte(StrToInt(ArgItem(Args, 2 + i)));
-  PassEngineErrors([&]() TRS_REQUIRES(CallLock) { Cell->SetFont(fontName, size, bytes[0], bytes[1], bytes[2], bytes[3]); });
+  try {
+    Cell->SetFont(fontName, size, bytes[0], bytes[1], bytes[2], bytes[3]);
+  } catch (const std::exception&) {
+    PassEngineError();
+  }
   return Success;
 }
 
