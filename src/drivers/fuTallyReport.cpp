@@ -444,79 +444,64 @@ WideString TTallyReport::Get_Version() {
   return NarrowAnswer(VersionText);
 }
 
-WideString TTallyReport::Get_TemplateName() {
+template <typename Answer, typename Query>
+Answer TTallyReport::AskReport(Query query, Answer failed) {
   try {
     EnsureReport();
-    ShortString name{};
-    Report->GetTemplateName(name);
-    return NarrowAnswer(FromShortString(name));
+    return query(*Report.Get());
   } catch (const std::exception&) {
     ReportCaughtError();
-    return WideString();
+    return failed;
   }
+}
+
+WideString TTallyReport::Get_TemplateName() {
+  return AskReport(
+      [](IzrReport& report) {
+        ShortString name{};
+        report.GetTemplateName(name);
+        return NarrowAnswer(FromShortString(name));
+      },
+      WideString());
 }
 
 WideString TTallyReport::Get_StyleNames() {
-  try {
-    EnsureReport();
-    const char* names = Report->ReadStyleNames();
-    return NarrowAnswer(names == nullptr ? std::string() : std::string(names));
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return WideString();
-  }
+  return AskReport(
+      [](IzrReport& report) {
+        const char* names = report.ReadStyleNames();  // the engine's: copied at once
+        return NarrowAnswer(names == nullptr ? std::string() : std::string(names));
+      },
+      WideString());
 }
 
 WideString TTallyReport::Get_VersionInfo() {
-  try {
-    EnsureReport();
-    ShortString info{};
-    Report->GetVersionInfo(info);
-    return NarrowAnswer(FromShortString(info)) + Utf8ToWide("\r\n打印管理器所在目录: ") + NarrowAnswer(GetProductPath());
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return WideString();
-  }
+  const WideString directory = Utf8ToWide("\r\n打印管理器所在目录: ") + NarrowAnswer(GetProductPath());
+  return AskReport(
+      [&directory](IzrReport& report) {
+        ShortString info{};
+        report.GetVersionInfo(info);
+        return NarrowAnswer(FromShortString(info)) + directory;
+      },
+      WideString());
 }
 
+// The integer getters answer -1 when the engine fails: the page gets a value it can tell
+// from every count.
 int32_t TTallyReport::Get_StyleIndex() {
-  try {
-    EnsureReport();
-    return Report->GetStyleIndex();
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return NotDone;
-  }
+  return AskReport([](IzrReport& report) { return report.GetStyleIndex(); }, NotDone);
 }
 
 int32_t TTallyReport::Get_PrintTimes() {
-  try {
-    EnsureReport();
-    return Report->GetPrintTimes();
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return NotDone;
-  }
+  return AskReport([](IzrReport& report) { return report.GetPrintTimes(); }, NotDone);
 }
 
 int32_t TTallyReport::Get_ExportTimes() {
-  try {
-    EnsureReport();
-    return Report->GetExportTimes();
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return NotDone;
-  }
+  return AskReport([](IzrReport& report) { return report.GetExportTimes(); }, NotDone);
 }
 
 int32_t TTallyReport::Get_IsBatchPrinting() {
-  try {
-    EnsureReport();
-    return Report->GetIsBatchPrinting();
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return NotDone;
-  }
+  // The engine's 16-bit answer, widened with its sign.
+  return AskReport([](IzrReport& report) -> int32_t { return report.GetIsBatchPrinting(); }, NotDone);
 }
 
 int32_t TTallyReport::Get_EndShowDialog() { return Dialogs->EndShowDialog; }

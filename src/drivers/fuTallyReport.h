@@ -73,6 +73,10 @@ class TTallyReport : public TReportBase {
   // "1" while a print bracket or an engine dialog is open or the engine prints a batch.
   WideString IsPrinting() TRS_REQUIRES(CallLock);
 
+  // The answer of `query` on the engine report (created when needed); an engine or loader
+  // error is reported and answered with `failed`.
+  template <typename Answer, typename Query>
+  Answer AskReport(Query query, Answer failed) TRS_REQUIRES(CallLock);
   // Creates the engine report when there is none. Loader errors are not caught.
   void EnsureReport() TRS_REQUIRES(CallLock);
   // Closes the report being built and drops every reference: 0, or 5 after reporting the

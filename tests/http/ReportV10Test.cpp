@@ -12,22 +12,6 @@
 namespace trs::test {
 namespace {
 
-// Percent-encodes everything but unreserved characters and the protocol's ":" and ",".
-std::string Encode(const std::string& text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == ',' || c == ':') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
 // The program with the stand-in engine beside it (or none) and the engine's journal.
 class TReportV10Program {
  public:
@@ -41,7 +25,7 @@ class TReportV10Program {
     const int status = response.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(response.c_str() + 9) : 0;
     return {status, BodyOf(response)};
   }
-  std::string Method(const std::string& method) const { return Ok("Method=" + Encode(method)); }
+  std::string Method(const std::string& method) const { return Ok("Method=" + UrlEncode(method)); }
   std::string Query(const std::string& name) const { return Ok("type=ReportV10&Get=" + name); }
   std::string Ok(const std::string& query) const {
     const auto [status, body] = Call(query);
@@ -122,7 +106,7 @@ TEST(ReportV10Test, AnswersErrors) {
   EXPECT_EQ(program.Method("CreateReport:Sales,0"), "0");
   EXPECT_EQ(program.Method("AddLine:1"), "0");
   const std::pair<std::string, std::string> errors[] = {
-      {"Method=AddCell:" + Encode("品名,1"), "List index out of bounds (2)"},
+      {"Method=AddCell:" + UrlEncode("品名,1"), "List index out of bounds (2)"},
       {"Method=AddLine:x", "'x' is not a valid integer value"},
       {"Set=AllowPrint:maybe", "'maybe' is not a valid boolean value"},
   };
