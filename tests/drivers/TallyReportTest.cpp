@@ -345,28 +345,28 @@ TEST_F(TallyReportTest, PropertiesConvertThenSet) {
       {"styleindex:2", "SetStyleIndex [2]"},
       {"nosuchproperty:1", ""},
   };
+  auto set = [this](const std::string& name, const std::string& value) {
+    TLockGuard guard(Driver.CallLock);
+    Driver.SetProperty(name, value);
+  };
   for (const auto& [property, call] : cases) {
     Journal.Clear();
     const size_t colon = property.find(':');
-    TLockGuard guard(Driver.CallLock);
-    Driver.SetProperty(property.substr(0, colon), property.substr(colon + 1));
+    set(property.substr(0, colon), property.substr(colon + 1));
     const Calls calls = EngineCalls();
     EXPECT_EQ(calls.empty() ? "" : calls.back(), call) << property;
   }
-  {
-    // StyleIndex ends the report; the others keep it.
-    ASSERT_EQ(Invoke(Driver, "createreport", "Sales,0"), "0");
-    TLockGuard guard(Driver.CallLock);
-    Driver.SetProperty("allowprint", "1");
-    EXPECT_EQ(Driver.InvokeMethod("addline", "1"), u"0");
-    Driver.SetProperty("styleindex", "1");
-    EXPECT_EQ(Driver.InvokeMethod("addline", "1"), u"-1");
-    EXPECT_EQ(ErrorOf([&] { Driver.SetProperty("allowprint", "maybe"); }), "'maybe' is not a valid boolean value");
-    EXPECT_EQ(ErrorOf([&] { Driver.SetProperty("styleindex", "two"); }), "'two' is not a valid integer value");
-    Journal.Control("SetAllowExport.error=locked\n");
-    Desktop.ClearCalls();
-    Driver.SetProperty("allowexport", "1");
-  }
+  // StyleIndex ends the report; the others keep it.
+  ASSERT_EQ(Invoke(Driver, "createreport", "Sales,0"), "0");
+  set("allowprint", "1");
+  EXPECT_EQ(Invoke(Driver, "addline", "1"), "0");
+  set("styleindex", "1");
+  EXPECT_EQ(Invoke(Driver, "addline", "1"), "-1");
+  EXPECT_EQ(ErrorOf([&] { set("allowprint", "maybe"); }), "'maybe' is not a valid boolean value");
+  EXPECT_EQ(ErrorOf([&] { set("styleindex", "two"); }), "'two' is not a valid integer value");
+  Journal.Control("SetAllowExport.error=locked\n");
+  Desktop.ClearCalls();
+  set("allowexport", "1");
   EXPECT_EQ(Boxes(), Calls{Reported("locked")});
   EXPECT_EQ(LiveObjects(), 1);  // the report stays for the next request
   EXPECT_EQ(Invoke(Driver, "endreport"), "0");
