@@ -389,6 +389,14 @@ WideString TTallyReport::GetProperty(const std::string& name) {
 
 WideString TTallyReport::IsPrinting() {
   if (PrintBracketOpen || EngineDialogActive) return u"1";
+  // Pages poll this: where no engine can be loaded, reporting the loader's error would put
+  // up an error box at every poll and hold the poll until the user closes it. Without an
+  // engine no batch is printing.
+  try {
+    EnsureReport();
+  } catch (const EEngineError&) {
+    return u"0";
+  }
   return Get_IsBatchPrinting() == 1 ? u"1" : u"0";
 }
 

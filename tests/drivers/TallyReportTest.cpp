@@ -241,7 +241,8 @@ TEST_F(TallyReportTest, LoaderErrorsAndRetry) {
     TLockGuard guard(Driver.CallLock);
     EXPECT_EQ(Driver.LoadDataFromQuill3(u"data", 0), -1);
   }
-  EXPECT_EQ(Boxes().size(), 1u);  // neither of the two reports
+  EXPECT_EQ(Property(Driver, "isprinting"), "0");
+  EXPECT_EQ(Boxes().size(), 1u);  // none of the three reports: a poll puts up no box
 
   // The next request tries again and finds the library.
   InstallEngine();
