@@ -430,7 +430,12 @@ int32_t TTallyReport::ShowDialog(uint8_t kind) {
   auto runner = std::make_shared<TktPrintConfiger>(*this, kind);
   Runner = runner;
   Dialogs->ActionBegins();
-  runner->Show();
+  try {
+    runner->Show();
+  } catch (...) {
+    Dialogs->ActionEnds();
+    throw;
+  }
   if (!runner->IsShowing()) {
     // No worker, no dialog: a page polling EndShowDialog must not wait for one forever.
     Dialogs->ActionEnds();
