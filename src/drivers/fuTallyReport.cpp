@@ -335,42 +335,54 @@ int TTallyReport::LoadDataFromQuill3(const WideString& data, int n) {
   return Success;
 }
 
-void TTallyReport::SetProperty(const std::string& name, const std::string& value) {
-  // Every branch converts the value first: a value that does not convert reaches the page.
-  auto set = [this](auto&& call) TRS_REQUIRES(CallLock) {
-    try {
-      EnsureReport();
-      call(*Report.Get());
-    } catch (const std::exception&) {
-      ReportCaughtError();
-    }
-  };
-  if (SameTextAscii(name, "templatename")) {
-    const ShortString text = ToShortString(value);
-    set([&](IzrReport& report) { report.SetTemplateName(text); });
-  } else if (SameTextAscii(name, "styleindex")) {
-    const int32_t index = StrToInt(value);
-    set([&](IzrReport& report) { report.SetStyleIndex(index); });
-    EndReport();
-  } else if (SameTextAscii(name, "datadirname")) {
-    const ShortString text = ToShortString(value);
-    set([&](IzrReport& report) { report.SetDataDirName(text); });
-  } else if (SameTextAscii(name, "printtimeslimit")) {
-    const int32_t limit = StrToInt(value);
-    set([&](IzrReport& report) { report.SetPrintTimesLimit(limit); });
-  } else if (SameTextAscii(name, "allowexport")) {
-    const uint8_t allow = StrToBool(value) ? 1 : 0;
-    set([&](IzrReport& report) { report.SetAllowExport(allow); });
-  } else if (SameTextAscii(name, "allowprint")) {
-    const uint8_t allow = StrToBool(value) ? 1 : 0;
-    set([&](IzrReport& report) { report.SetAllowPrint(allow); });
-  } else if (SameTextAscii(name, "defaultusenewdesignform")) {
-    const uint8_t use = StrToBool(value) ? 1 : 0;
-    set([&](IzrReport& report) { report.SetDefaultUseNewDesignForm(use); });
-  } else if (SameTextAscii(name, "allowpreviewedit")) {
-    const uint8_t allow = StrToBool(value) ? 1 : 0;
-    set([&](IzrReport& report) { report.SetAllowPreviewEdit(allow); });
+template <typename Answer, typename Query>
+Answer TTallyReport::AskReport(Query query, Answer failed) {
+  try {
+    EnsureReport();
+    return query(*Report.Get());
+  } catch (const std::exception&) {
+    ReportCaughtError();
+    return failed;
   }
+}
+
+template <typename Setter, typename Value>
+void TTallyReport::SetOnReport(Setter setter, const Value& value) {
+  AskReport(
+      [setter, &value](IzrReport& report) {
+        (report.*setter)(value);
+        return Success;
+      },
+      EngineFailed);
+}
+
+void TTallyReport::SetProperty(const std::string& name, const std::string& value) {
+  using TTextSetter = void (IzrReport::*)(const ShortString&);
+  using TIntegerSetter = void (IzrReport::*)(int32_t);
+  using TBooleanSetter = void (IzrReport::*)(uint8_t);
+  static const std::pair<const char*, TTextSetter> TextProperties[] = {
+      {"templatename", &IzrReport::SetTemplateName},
+      {"datadirname", &IzrReport::SetDataDirName},
+  };
+  static const std::pair<const char*, TIntegerSetter> IntegerProperties[] = {
+      {"styleindex", &IzrReport::SetStyleIndex},
+      {"printtimeslimit", &IzrReport::SetPrintTimesLimit},
+  };
+  static const std::pair<const char*, TBooleanSetter> BooleanProperties[] = {
+      {"allowexport", &IzrReport::SetAllowExport},
+      {"allowprint", &IzrReport::SetAllowPrint},
+      {"defaultusenewdesignform", &IzrReport::SetDefaultUseNewDesignForm},
+      {"allowpreviewedit", &IzrReport::SetAllowPreviewEdit},
+  };
+  // The value is converted before the engine is asked: one that does not convert reaches
+  // the page, and the engine sees nothing.
+  for (const auto& [property, setter] : TextProperties)
+    if (SameTextAscii(name, property)) SetOnReport(setter, ToShortString(value));
+  for (const auto& [property, setter] : IntegerProperties)
+    if (SameTextAscii(name, property)) SetOnReport(setter, StrToInt(value));
+  for (const auto& [property, setter] : BooleanProperties)
+    if (SameTextAscii(name, property)) SetOnReport(setter, static_cast<uint8_t>(StrToBool(value) ? 1 : 0));
+  if (SameTextAscii(name, "styleindex")) EndReport();
 }
 
 WideString TTallyReport::GetProperty(const std::string& name) {
@@ -455,17 +467,6 @@ WideString TTallyReport::Get_Version() {
     return WideString();
   }
   return NarrowAnswer(VersionText);
-}
-
-template <typename Answer, typename Query>
-Answer TTallyReport::AskReport(Query query, Answer failed) {
-  try {
-    EnsureReport();
-    return query(*Report.Get());
-  } catch (const std::exception&) {
-    ReportCaughtError();
-    return failed;
-  }
 }
 
 WideString TTallyReport::Get_TemplateName() {

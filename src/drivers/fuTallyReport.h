@@ -77,6 +77,9 @@ class TTallyReport : public TReportBase {
   // error is reported and answered with `failed`.
   template <typename Answer, typename Query>
   Answer AskReport(Query query, Answer failed) TRS_REQUIRES(CallLock);
+  // Calls `setter` with `value` on the engine report; errors as in AskReport.
+  template <typename Setter, typename Value>
+  void SetOnReport(Setter setter, const Value& value) TRS_REQUIRES(CallLock);
   // Creates the engine report when there is none. Loader errors are not caught.
   void EnsureReport() TRS_REQUIRES(CallLock);
   // Closes the report being built and drops every reference: 0, or 5 after reporting the
