@@ -63,7 +63,7 @@ BSTR AllocText(const std::string& utf8) {
 
 // The status the control file makes this call fail with, or S_OK.
 HRESULT ConfiguredFailure(const TCall& call) {
-  const std::optional<std::string> value = call.Value("hresult");
+  const std::optional<std::string> value = call.Setting("hresult");
   return value ? static_cast<HRESULT>(std::strtoul(value->c_str(), nullptr, 0)) : S_OK;
 }
 
@@ -387,7 +387,7 @@ class TReportHostControl final : public IReportHostControl {
   static HRESULT Dialog(const char* name, std::vector<TJson> args) {
     TCall call(Engine, name, std::move(args));
     // A test closes the "window" by creating the file (at most a minute).
-    if (const std::optional<std::string> file = call.Value("until_file")) {
+    if (const std::optional<std::string> file = call.Setting("until_file")) {
       for (int waited = 0; waited < 6000 && ::access(file->c_str(), F_OK) != 0; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -428,7 +428,7 @@ class TReportHostControl final : public IReportHostControl {
   static HRESULT PropertyFailure(const TCall& call, EXCEPINFO* exception) {
     const HRESULT failure = ConfiguredFailure(call);
     if (failure == S_OK) return S_OK;
-    const std::optional<std::string> description = call.Value("description");
+    const std::optional<std::string> description = call.Setting("description");
     if (!description || exception == nullptr) return failure;
     exception->bstrSource = AllocText(Engine);
     exception->bstrDescription = AllocText(*description);

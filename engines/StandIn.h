@@ -50,13 +50,10 @@ class TCall {
   // The control's answer for this call, else `fallback`.
   long long Result(long long fallback) const;
   std::string TextResult(const std::string& fallback) const;
-  // Any other setting of this call ("<Call>.<setting>=..."), if the control file has it.
-  std::optional<std::string> Value(const char* setting) const { return Setting(setting); }
-
- private:
   // The control's value for this call's `setting` ("result", "delay_ms", ...), if set.
   std::optional<std::string> Setting(const char* setting) const;
 
+ private:
   const char* Engine;
   const char* Name;
   // The control file as it was when the call came in: read once a call.

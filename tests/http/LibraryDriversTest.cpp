@@ -22,22 +22,6 @@ struct TAnswer {
   std::string Body;
 };
 
-// Percent-encodes everything but unreserved characters, as a page's URL encoding does.
-std::string Encode(const std::string& text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == ':') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
 // A copy of the program with the given engines beside it (source path, file name) and the
 // stand-ins' journal.
 class TProgramWithEngines {
@@ -51,7 +35,7 @@ class TProgramWithEngines {
 
   TAnswer Call(const std::string& type, const std::string& method, const std::string& get = "") {
     std::string query = "type=" + type;
-    if (!method.empty()) query += "&Method=" + Encode(method);
+    if (!method.empty()) query += "&Method=" + UrlEncode(method);
     if (!get.empty()) query += "&Get=" + get;
     const std::string response = trs::test::Get(Program.Port(), query);
     TAnswer answer;

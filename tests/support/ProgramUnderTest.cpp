@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -169,6 +170,21 @@ std::string Exchange(int port, const std::string& request, bool closeAfter) {
 
 std::string Get(int port, const std::string& query) {
   return Exchange(port, "GET /?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+}
+
+std::string UrlEncode(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == ':') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
 }
 
 std::string BodyOf(const std::string& response) {

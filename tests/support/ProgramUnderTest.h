@@ -63,6 +63,10 @@ std::string Exchange(int port, const std::string& request, bool closeAfter = fal
 // A GET of "/?<query>" as a browser sends it.
 std::string Get(int port, const std::string& query);
 
+// Percent-encodes a parameter value as a page's URL encoding does: everything but letters,
+// digits, "-", "_", ".", "~" and the protocol's "," and ":".
+std::string UrlEncode(const std::string& text);
+
 // The body of a raw response (after the blank line), or the whole text when there is none.
 std::string BodyOf(const std::string& response);
 
