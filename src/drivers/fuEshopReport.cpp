@@ -225,9 +225,16 @@ int32_t TEShopReport::RunConfiger(uint8_t kind, const WideString& name, const Wi
   Printer();
   auto configer = std::make_shared<TktPrintConfiger>(PrinterIntf, kind, name, second);
   CurrentConfiger = configer;
+  // Raised before the request is answered: a page that polls IsPrinting at once must not
+  // see "0" just because the worker has not begun yet. The worker holds it from then on
+  // and clears it when the window closes.
+  EngineDialogActive = true;
   configer->Show();
   const int32_t result = configer->Result();
-  if (!configer->IsShowing()) CurrentConfiger.reset();
+  if (!configer->IsShowing()) {
+    EngineDialogActive = false;
+    CurrentConfiger.reset();
+  }
   return result;
 }
 

@@ -246,6 +246,7 @@ TEST_F(EShopReportTest, APrintIsPolledWhileItsWindowIsOpenAndKeepsItsOwnPrinterO
   Journal.Control("Print.delay_ms=800\n");
   EXPECT_EQ(Property(Driver, "IsPrinting"), "0");
   EXPECT_EQ(Invoke(Driver, "Print", "Sale"), "0");
+  EXPECT_EQ(Property(Driver, "IsPrinting"), "1");  // already before the worker has begun
   // The driver let go of its object at once; the configurer's reference keeps it alive.
   while (CallsNamed("Print").empty()) std::this_thread::sleep_for(1ms);
   EXPECT_EQ(Property(Driver, "IsPrinting"), "1");
@@ -272,6 +273,16 @@ TEST_F(EShopReportTest, ReplacedConfigurersAreReleasedWhenTheirRunsEnd) {
   EXPECT_EQ(LivePrinterObjects(), std::set<std::string>{"2"});
   DropDriver();
   EXPECT_TRUE(LivePrinterObjects().empty());
+}
+
+TEST_F(EShopReportTest, WithoutAWorkerThePrintIsDroppedAtOnce) {
+  UseLibrary();
+  FailWorkerCreationsForTests(1);
+  EXPECT_EQ(Invoke(Driver, "Print", "Sale"), "0");
+  FailWorkerCreationsForTests(0);
+  EXPECT_EQ(Property(Driver, "IsPrinting"), "0");
+  EXPECT_TRUE(Operations().empty());
+  EXPECT_TRUE(LivePrinterObjects().empty());  // the configurer went at once, and its reference
 }
 
 TEST_F(EShopReportTest, AFailingLibraryWindowClearsTheDialogFlag) {
