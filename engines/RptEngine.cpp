@@ -182,19 +182,9 @@ class TPrinter final : public IktPrinter {
     // Before any printer is chosen the variable keeps what it held.
     if (!chosen.empty() || standin::ControlValue(Engine, "GetCurPrinter.result")) StoreAnswer(answer, call.TextResult(chosen));
   }
-  int32_t Set_DataFields(BSTR fields) override {
-    TCall call(Engine, "Set_DataFields", {JsonText(fields)});
-    FailWhenAsked("Set_DataFields");
-    trs::TLockGuard guard(Memory.Lock);
-    Memory.DataFields = Narrow(fields);
-    return static_cast<int32_t>(call.Result(1));
-  }
+  int32_t Set_DataFields(BSTR fields) override { return SetText("Set_DataFields", fields, &TLibraryMemory::DataFields); }
   int32_t Set_DisplayFields(BSTR fields) override {
-    TCall call(Engine, "Set_DisplayFields", {JsonText(fields)});
-    FailWhenAsked("Set_DisplayFields");
-    trs::TLockGuard guard(Memory.Lock);
-    Memory.DisplayFields = Narrow(fields);
-    return static_cast<int32_t>(call.Result(1));
+    return SetText("Set_DisplayFields", fields, &TLibraryMemory::DisplayFields);
   }
   int32_t CreateNewTemplate(BSTR first, BSTR second) override {
     TCall call(Engine, "CreateNewTemplate", {JsonText(first), JsonText(second)});
@@ -214,18 +204,10 @@ class TPrinter final : public IktPrinter {
     return static_cast<int16_t>(call.Result(exists ? VARIANT_TRUE : VARIANT_FALSE));
   }
   int32_t Set_PreviewPrintVisible(VARIANT_BOOL visible) override {
-    TCall call(Engine, "Set_PreviewPrintVisible", {Json(visible)});
-    FailWhenAsked("Set_PreviewPrintVisible");
-    trs::TLockGuard guard(Memory.Lock);
-    Memory.PreviewPrintVisible = visible != VARIANT_FALSE;
-    return static_cast<int32_t>(call.Result(1));
+    return SetFlag("Set_PreviewPrintVisible", visible, &TLibraryMemory::PreviewPrintVisible);
   }
   int32_t Set_DesginPrintVisible(VARIANT_BOOL visible) override {
-    TCall call(Engine, "Set_DesginPrintVisible", {Json(visible)});
-    FailWhenAsked("Set_DesginPrintVisible");
-    trs::TLockGuard guard(Memory.Lock);
-    Memory.DesignPrintVisible = visible != VARIANT_FALSE;
-    return static_cast<int32_t>(call.Result(1));
+    return SetFlag("Set_DesginPrintVisible", visible, &TLibraryMemory::DesignPrintVisible);
   }
   int32_t LoadDataFromJson(BSTR json) override {
     TCall call(Engine, "LoadDataFromJson", {DescribeJson(json)});
@@ -237,6 +219,22 @@ class TPrinter final : public IktPrinter {
   }
 
  private:
+  // The setters of one remembered text or flag.
+  static int32_t SetText(const char* name, BSTR text, std::string TLibraryMemory::*field) {
+    TCall call(Engine, name, {JsonText(text)});
+    FailWhenAsked(name);
+    trs::TLockGuard guard(Memory.Lock);
+    Memory.*field = Narrow(text);
+    return static_cast<int32_t>(call.Result(1));
+  }
+  static int32_t SetFlag(const char* name, VARIANT_BOOL value, bool TLibraryMemory::*field) {
+    TCall call(Engine, name, {Json(value)});
+    FailWhenAsked(name);
+    trs::TLockGuard guard(Memory.Lock);
+    Memory.*field = value != VARIANT_FALSE;
+    return static_cast<int32_t>(call.Result(1));
+  }
+
   const long long Serial;
   std::atomic<uint32_t> Count{1};
 };

@@ -180,21 +180,18 @@ int32_t TEShopReport::CheckTemplateExist(const WideString& name) {
 }
 
 int32_t TEShopReport::Set_DataFields(const WideString& fields) {
-  try {
-    IktPrinter& printer = Printer();
-    const TBStr text(fields);
-    CallPrinter([&] { printer.Set_DataFields(text.Get()); });
-    return 1;
-  } catch (const std::exception&) {
-    return -1;
-  }
+  return SetFields(fields, &IktPrinter::Set_DataFields);
 }
 
 int32_t TEShopReport::Set_DisplayFields(const WideString& fields) {
+  return SetFields(fields, &IktPrinter::Set_DisplayFields);
+}
+
+int32_t TEShopReport::SetFields(const WideString& fields, int32_t (IktPrinter::*operation)(BSTR)) {
   try {
     IktPrinter& printer = Printer();
     const TBStr text(fields);
-    CallPrinter([&] { printer.Set_DisplayFields(text.Get()); });
+    CallPrinter([&] { (printer.*operation)(text.Get()); });
     return 1;
   } catch (const std::exception&) {
     return -1;

@@ -113,6 +113,8 @@ class TEShopReport : public TReportBase {
       TRS_REQUIRES(CallLock);
   // The library's text left in a fresh answer variable by `fill`, or "-1" when it is empty.
   static WideString AnswerText(const std::function<void(BSTR*)>& fill);
+  // The four Set_ operations: 1, or -1 on any error.
+  int32_t SetFields(const WideString& fields, int32_t (IktPrinter::*operation)(BSTR)) TRS_REQUIRES(CallLock);
   int32_t SetVisibility(const WideString& visible, int32_t (IktPrinter::*operation)(VARIANT_BOOL))
       TRS_REQUIRES(CallLock);
 

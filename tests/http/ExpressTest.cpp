@@ -14,33 +14,7 @@
 namespace trs::test {
 namespace {
 
-struct TAnswer {
-  int Status = 0;
-  std::string Body;
-};
-
-TAnswer AnswerOf(const std::string& response) {
-  TAnswer answer;
-  if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
-  answer.Body = BodyOf(response);
-  return answer;
-}
-
-// Percent-encodes every byte but letters, digits and a few marks, as a page's encoding does.
-std::string Encode(const std::string& text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == ',' || c == ':') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
+using TAnswer = THttpAnswer;
 
 // A copy of the program, with the stand-in library beside it unless `withLibrary` is false,
 // and the stand-ins' journal.
@@ -52,7 +26,7 @@ class TExpressProgram {
 
   TAnswer Call(const std::string& type, const std::string& method, const std::string& get = "") {
     std::string query = "type=" + type;
-    if (!method.empty()) query += "&Method=" + Encode(method);
+    if (!method.empty()) query += "&Method=" + EncodeQueryValue(method);
     if (!get.empty()) query += "&Get=" + get;
     return AnswerOf(trs::test::Get(Program.Port(), query));
   }

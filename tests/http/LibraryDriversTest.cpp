@@ -17,26 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TAnswer {
-  int Status = 0;
-  std::string Body;
-};
-
-// Percent-encodes everything but unreserved characters, as a page's URL encoding does.
-std::string Encode(const std::string& text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == ':') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
+using TAnswer = THttpAnswer;
 
 // A copy of the program with the given engines beside it (source path, file name) and the
 // stand-ins' journal.
@@ -51,13 +32,9 @@ class TProgramWithEngines {
 
   TAnswer Call(const std::string& type, const std::string& method, const std::string& get = "") {
     std::string query = "type=" + type;
-    if (!method.empty()) query += "&Method=" + Encode(method);
+    if (!method.empty()) query += "&Method=" + EncodeQueryValue(method);
     if (!get.empty()) query += "&Get=" + get;
-    const std::string response = trs::test::Get(Program.Port(), query);
-    TAnswer answer;
-    if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
-    answer.Body = BodyOf(response);
-    return answer;
+    return AnswerOf(trs::test::Get(Program.Port(), query));
   }
   std::string Ok(const std::string& type, const std::string& method, const std::string& get = "") {
     const TAnswer answer = Call(type, method, get);

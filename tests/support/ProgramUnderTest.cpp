@@ -11,7 +11,9 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -173,6 +175,28 @@ std::string Get(int port, const std::string& query) {
 std::string BodyOf(const std::string& response) {
   const size_t end = response.find("\r\n\r\n");
   return end == std::string::npos ? response : response.substr(end + 4);
+}
+
+THttpAnswer AnswerOf(const std::string& response) {
+  THttpAnswer answer;
+  if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
+  answer.Body = BodyOf(response);
+  return answer;
+}
+
+std::string EncodeQueryValue(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == ':') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
 }
 
 }  // namespace trs::test

@@ -66,4 +66,14 @@ std::string Get(int port, const std::string& query);
 // The body of a raw response (after the blank line), or the whole text when there is none.
 std::string BodyOf(const std::string& response);
 
+// A raw response's status code (0 when there is no status line) and body.
+struct THttpAnswer {
+  int Status = 0;
+  std::string Body;
+};
+THttpAnswer AnswerOf(const std::string& response);
+
+// Percent-encodes every byte but letters, digits and "-_.~,:", as a page's URL encoding does.
+std::string EncodeQueryValue(const std::string& text);
+
 }  // namespace trs::test
