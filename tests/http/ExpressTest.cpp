@@ -8,51 +8,10 @@
 #include <thread>
 
 #include "platform/Text.h"
-#include "support/ProgramUnderTest.h"
-#include "support/StandInEngines.h"
+#include "support/ProgramWithEngines.h"
 
 namespace trs::test {
 namespace {
-
-using TAnswer = THttpAnswer;
-
-// A copy of the program, with the stand-in library beside it unless `withLibrary` is false,
-// and the stand-ins' journal.
-class TExpressProgram {
- public:
-  explicit TExpressProgram(bool withLibrary = true) : Journal(false), Program(Options(withLibrary, Journal)) {}
-  // In the sanitizer builds a leak or a memory error found at exit makes the status non-zero.
-  ~TExpressProgram() { EXPECT_EQ(Program.Terminate(), 0) << Program.ErrorOutput(); }
-
-  TAnswer Call(const std::string& type, const std::string& method, const std::string& get = "") {
-    std::string query = "type=" + type;
-    if (!method.empty()) query += "&Method=" + EncodeQueryValue(method);
-    if (!get.empty()) query += "&Get=" + get;
-    return AnswerOf(trs::test::Get(Program.Port(), query));
-  }
-  std::string Ok(const std::string& type, const std::string& method, const std::string& get = "") {
-    const TAnswer answer = Call(type, method, get);
-    EXPECT_EQ(answer.Status, 200) << method << ": " << answer.Body;
-    return answer.Body;
-  }
-  // A POST of `body` (UTF-8) to "LoadDataFromJson", as a page sends its data.
-  TAnswer LoadDataFromJson(const std::string& type, const std::string& body) {
-    return AnswerOf(Exchange(Program.Port(), "POST /?type=" + type + "&Method=LoadDataFromJson HTTP/1.1\r\n"
-                                             "Host: 127.0.0.1\r\nContent-Type: text/plain;charset=UTF-8\r\n"
-                                             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
-  }
-
-  TEngineJournal Journal;
-  TProgramUnderTest Program;
-
- private:
-  static TProgramOptions Options(bool withLibrary, const TEngineJournal& journal) {
-    TProgramOptions options;
-    if (withLibrary) options.Files = {{StandInEngine("rptengine.dll"), "rptengine.dll"}};
-    options.Environment = journal.Environment();
-    return options;
-  }
-};
 
 // The stand-in's fingerprint of a text: FNV-1a over its UTF-16 units, low byte first.
 long long Fingerprint(const std::u16string& text) {
@@ -65,13 +24,13 @@ long long Fingerprint(const std::u16string& text) {
 }
 
 TEST(ExpressTest, APageChoosesAPrinterAndPrintsATemplateWithJsonDataWhilePolling) {
-  TExpressProgram program;
+  TProgramWithEngines program({Engine("rptengine.dll")});
   EXPECT_EQ(program.Ok("Express", "GetPrinterNames"), "Printer A\r\n打印机 B");
   EXPECT_EQ(program.Ok("Express", "SetPrinter:打印机 B"), "-1");
   EXPECT_EQ(program.Ok("Express", "GetCurPrinter:Sale"), "打印机 B");
   EXPECT_EQ(program.Ok("Express", "CreateNewTemplate:Sale,{}"), "1");
   EXPECT_EQ(program.Ok("Express", "Set_DataFields:名称,数量"), "1");
-  const TAnswer loaded = program.LoadDataFromJson("Express", "[{\"名称\":\"绿茶\",\"数量\":2}]");
+  const THttpAnswer loaded = program.Post("Express", "LoadDataFromJson", "[{\"名称\":\"绿茶\",\"数量\":2}]");
   EXPECT_EQ(loaded.Status, 200);
   EXPECT_EQ(loaded.Body, "20");
 
@@ -94,7 +53,7 @@ TEST(ExpressTest, APageChoosesAPrinterAndPrintsATemplateWithJsonDataWhilePolling
 }
 
 TEST(ExpressTest, EveryLoadDataFromJsonRequestReachesTheExpressDriverWithItsBodyWhole) {
-  TExpressProgram program;
+  TProgramWithEngines program({Engine("rptengine.dll")});
   std::string body = "[";
   for (int row = 0; body.size() < 3'000'000; ++row)
     body += "{\"名称\":\"商品" + std::to_string(row) + "\",\"备注\":\"𠀀\"},";  // a four-byte character too
@@ -104,7 +63,7 @@ TEST(ExpressTest, EveryLoadDataFromJsonRequestReachesTheExpressDriverWithItsBody
   for (const char* type : {"Express", "ReportV10", "Barcode"}) {
     SCOPED_TRACE(type);
     program.Journal.Clear();
-    const TAnswer answer = program.LoadDataFromJson(type, body);
+    const THttpAnswer answer = program.Post(type, "LoadDataFromJson", body);
     EXPECT_EQ(answer.Status, 200) << answer.Body;
     EXPECT_EQ(answer.Body, std::to_string(decoded.size()));
     const std::vector<TEngineCall> calls = program.Journal.Calls("rptengine");
@@ -118,14 +77,14 @@ TEST(ExpressTest, EveryLoadDataFromJsonRequestReachesTheExpressDriverWithItsBody
 }
 
 TEST(ExpressTest, WithoutTheLibraryExpressRequestsFailWithTheLoadMessage) {
-  TExpressProgram program(false);
+  TProgramWithEngines program({});  // no library beside it
   const std::string loadError = "无法加载 rptengine.dll，";
   for (const char* method : {"BeginPrint", "GetPrinterNames", "Print:Sale"}) {
-    const TAnswer answer = program.Call("Express", method);
+    const THttpAnswer answer = program.Call("Express", method);
     EXPECT_EQ(answer.Status, 500) << method;
     EXPECT_EQ(answer.Body.rfind(loadError, 0), 0u) << method << ": " << answer.Body;
   }
-  const TAnswer loaded = program.LoadDataFromJson("Express", "{}");
+  const THttpAnswer loaded = program.Post("Express", "LoadDataFromJson", "{}");
   EXPECT_EQ(loaded.Status, 500);
   EXPECT_EQ(loaded.Body.rfind(loadError, 0), 0u) << loaded.Body;
   // Unlike the other library drivers, which answer the empty text.
