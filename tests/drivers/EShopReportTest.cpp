@@ -165,7 +165,7 @@ TEST_F(EShopReportTest, MissingItemsFailWithTheListIndexError) {
   };
   for (const auto& [method, args, index] : cases) {
     SCOPED_TRACE(method);
-    EXPECT_EQ(ErrorOf([&] { Invoke(Driver, method, args); }), "List index out of bounds (" + std::to_string(index) + ")");
+    EXPECT_EQ(ErrorOf([&, m = method, a = args] { Invoke(Driver, m, a); }), "List index out of bounds (" + std::to_string(index) + ")");
   }
   EXPECT_TRUE(Operations().empty());
 }
@@ -287,7 +287,7 @@ TEST_F(EShopReportTest, LibraryErrorsReachTheRequestAndKeepThePrinterObject) {
     SCOPED_TRACE(method);
     Journal.Control(control);
     const std::string message = std::string(control).substr(std::string(control).find('=') + 1);
-    EXPECT_EQ(ErrorOf([&] { Invoke(Driver, method, args); }), message.substr(0, message.size() - 1));
+    EXPECT_EQ(ErrorOf([&, m = method, a = args] { Invoke(Driver, m, a); }), message.substr(0, message.size() - 1));
   }
   Journal.Control("LoadDataFromJson.fails=bad json\n");
   EXPECT_EQ(ErrorOf([&] { LoadJson(u"{"); }), "bad json");
@@ -362,7 +362,7 @@ TEST_F(EShopReportTest, LoadsALargeJsonBodyWhole) {
 
 TEST_F(EShopReportTest, PollingAndQueriesFromSeveralThreadsDuringDialogs) {
   UseLibrary();
-  Journal.Control("Print.delay_ms=400\nDesignReport.delay_ms=200\n");
+  Journal.Control("Print.delay_ms=1000\nDesignReport.delay_ms=200\n");
   ASSERT_EQ(Invoke(Driver, "CreateNewTemplate", "Sale,x"), "1");
   ASSERT_EQ(Invoke(Driver, "Print", "Sale"), "0");
   while (CallsNamed("Print").empty()) std::this_thread::sleep_for(1ms);
