@@ -67,6 +67,19 @@ std::vector<std::string> ReadControlLines() {
   return lines;
 }
 
+// The value of `key` in the control lines: "<engine>.<key>=" wins over "<key>=".
+std::optional<std::string> FindControlValue(const std::vector<std::string>& lines, const char* engine,
+                                            const std::string& key) {
+  const std::string any = key + "=";
+  const std::string own = std::string(engine) + "." + any;
+  std::optional<std::string> general;
+  for (const std::string& line : lines) {
+    if (line.rfind(own, 0) == 0) return line.substr(own.size());
+    if (!general && line.rfind(any, 0) == 0) general = line.substr(any.size());
+  }
+  return general;
+}
+
 TJson DescribeTable(trs::TClientDataSet& table) {
   std::vector<TJson> fields;
   for (int i = 0; i < table.FieldCount(); ++i) fields.push_back(Json(std::string_view(table.FieldInfo(i).Name)));
@@ -143,15 +156,7 @@ TCall::TCall(const char* engine, const char* name, std::vector<TJson> args)
 }
 
 std::optional<std::string> TCall::Setting(const char* setting) const {
-  // "<Engine>.<Call>.<setting>=" wins over "<Call>.<setting>=".
-  const std::string any = std::string(Name) + "." + setting + "=";
-  const std::string own = std::string(Engine) + "." + any;
-  std::optional<std::string> general;
-  for (const std::string& line : ControlLines) {
-    if (line.rfind(own, 0) == 0) return line.substr(own.size());
-    if (!general && line.rfind(any, 0) == 0) general = line.substr(any.size());
-  }
-  return general;
+  return FindControlValue(ControlLines, Engine, std::string(Name) + "." + setting);
 }
 
 TCall::~TCall() {
@@ -164,6 +169,10 @@ long long TCall::Result(long long fallback) const {
 }
 
 std::string TCall::TextResult(const std::string& fallback) const { return Setting("result").value_or(fallback); }
+
+std::optional<std::string> ControlValue(const char* engine, const std::string& key) {
+  return FindControlValue(ReadControlLines(), engine, key);
+}
 
 uint8_t IsFormShown(const char* engine) {
   TCall call(engine, "GetIsShowedForm", {});

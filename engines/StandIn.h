@@ -61,6 +61,10 @@ class TCall {
   bool ShowsForm = false;
 };
 
+// A control value that belongs to no single call ("Printers", "Print.fails"):
+// "<engine>.<key>=" wins over "<key>=".
+std::optional<std::string> ControlValue(const char* engine, const std::string& key);
+
 // The GetIsShowedForm answer of `engine`: the control's, else whether a call that shows the
 // form is running.
 uint8_t IsFormShown(const char* engine);

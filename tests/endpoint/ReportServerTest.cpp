@@ -88,11 +88,11 @@ TEST_F(ReportServerTest, SplitCommandKeepsLaterColons) {
 }
 
 TEST_F(ReportServerTest, BodyMethodsReachTheirDrivers) {
-  // The engines are not wired in yet: their loaders answer -1 whichever driver was chosen.
-  // ReportV11 takes it for any type but V10: the stand-in control beside the test programs
-  // counts the data's lines.
+  // ReportV11 takes LoadDataFromQuill3 for any type but V10: the stand-in control beside
+  // the test programs counts the data's lines. The express driver takes every
+  // LoadDataFromJson: the stand-in library answers how many characters it received.
   EXPECT_EQ(Call({"type=Barcode", "Method=LoadDataFromQuill3"}, "data"), "1");
-  EXPECT_EQ(Call({"Method=LoadDataFromJson"}, "{}"), "-1");
+  EXPECT_EQ(Call({"Method=LoadDataFromJson"}, "{}"), "2");
   EXPECT_EQ(Call({"Method=LoadDataFromJSON", "Get=IsPrinting"}, "{}"), "0");
 }
 

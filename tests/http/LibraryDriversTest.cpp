@@ -9,65 +9,13 @@
 #include <thread>
 
 #include "dataset/ClientDataSet.h"
-#include "support/ProgramUnderTest.h"
+#include "support/ProgramWithEngines.h"
 #include "support/StandInEngines.h"
 
 namespace trs::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TAnswer {
-  int Status = 0;
-  std::string Body;
-};
-
-// A copy of the program with the given engines beside it (source path, file name) and the
-// stand-ins' journal.
-class TProgramWithEngines {
- public:
-  explicit TProgramWithEngines(std::vector<std::pair<std::string, std::string>> engines,
-                               std::vector<std::pair<std::string, std::string>> environment = {})
-      : Journal(false), Program(Options(std::move(engines), std::move(environment), Journal)) {}
-  // The program ends cleanly; in the sanitizer builds a leak or a memory error found at
-  // exit makes the status non-zero and shows in its standard error.
-  ~TProgramWithEngines() { EXPECT_EQ(Program.Terminate(), 0) << Program.ErrorOutput(); }
-
-  TAnswer Call(const std::string& type, const std::string& method, const std::string& get = "") {
-    std::string query = "type=" + type;
-    if (!method.empty()) query += "&Method=" + UrlEncode(method);
-    if (!get.empty()) query += "&Get=" + get;
-    const std::string response = trs::test::Get(Program.Port(), query);
-    TAnswer answer;
-    if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
-    answer.Body = BodyOf(response);
-    return answer;
-  }
-  std::string Ok(const std::string& type, const std::string& method, const std::string& get = "") {
-    const TAnswer answer = Call(type, method, get);
-    EXPECT_EQ(answer.Status, 200) << method << ": " << answer.Body;
-    return answer.Body;
-  }
-  fs::path DataFile(const std::string& name) const { return Program.Directory() / "data" / name; }
-
-  TEngineJournal Journal;
-  TProgramUnderTest Program;
-
- private:
-  static TProgramOptions Options(std::vector<std::pair<std::string, std::string>> engines,
-                                 std::vector<std::pair<std::string, std::string>> environment,
-                                 const TEngineJournal& journal) {
-    TProgramOptions options;
-    options.Files = std::move(engines);
-    options.Environment = journal.Environment();
-    for (auto& variable : environment) options.Environment.push_back(std::move(variable));
-    return options;
-  }
-};
-
-std::pair<std::string, std::string> Engine(const std::string& fileName, const std::string& variant = "") {
-  return {StandInEngine(fileName, variant), fileName};
-}
 
 // Stages a bill: a head table with the bill number and `details` detail tables of two rows.
 void StageBill(TProgramWithEngines& program, int details) {
@@ -115,7 +63,7 @@ TEST(LibraryDriversTest, PrintsLabelsFromAStagedTable) {
   EXPECT_EQ(calls[1].Args, "[2]");
   EXPECT_EQ(calls[2].Args, "[1,\"40x30\",{\"labels\":" + labels + "}]");
 
-  const TAnswer bad = program.Call("Barcode", "PrintBarOutEx:many");
+  const THttpAnswer bad = program.Call("Barcode", "PrintBarOutEx:many");
   EXPECT_EQ(bad.Status, 500);
   EXPECT_EQ(bad.Body, "'many' is not a valid integer value");
   EXPECT_EQ(program.Call("Barcode", "BarConfigCds:../../etc/passwd").Status, 500);
@@ -186,7 +134,7 @@ TEST(LibraryDriversTest, ALibraryWithoutTheTableCountGetsOnlyThePrint) {
 TEST(LibraryDriversTest, BillErrorsComeAfterTheFilesAndBeforeTheLibrary) {
   TProgramWithEngines program({Engine("BillKit.dll")});
   StageBill(program, 1);
-  const TAnswer badCount = program.Call("BillPrint", "PosBillPrint:sale,1,two");
+  const THttpAnswer badCount = program.Call("BillPrint", "PosBillPrint:sale,1,two");
   EXPECT_EQ(badCount.Status, 500);
   EXPECT_EQ(badCount.Body, "'two' is not a valid integer value");
   EXPECT_TRUE(fs::exists(program.DataFile("billdetail.cds")));
@@ -197,7 +145,7 @@ TEST(LibraryDriversTest, BillErrorsComeAfterTheFilesAndBeforeTheLibrary) {
   EXPECT_EQ(program.Ok("BillPrint", "ClearBillDataset"), "-1");
   EXPECT_EQ(program.Ok("BillPrint", "AddBillDataTable:head"), "-1");
   EXPECT_EQ(program.Ok("BillPrint", "AddBillDataColumn:0,BillNo"), "-1");
-  const TAnswer single = program.Call("BillPrint", "PosBillPrint:sale,1,1");
+  const THttpAnswer single = program.Call("BillPrint", "PosBillPrint:sale,1,1");
   EXPECT_EQ(single.Status, 500);
   EXPECT_EQ(single.Body, "List index out of bounds (1)");
   EXPECT_TRUE(fs::exists(program.DataFile("billhead.cds")));
@@ -229,7 +177,7 @@ TEST(LibraryDriversTest, OpensTheCashBoxAndWritesToTheCustomerDisplay) {
   TProgramWithEngines program({Engine("PosKit.dll")});
   EXPECT_EQ(program.Ok("PosDriver", "PosOpenCashBox"), "-1");
   EXPECT_EQ(program.Ok("PosDriver", "PosScreenOut:2,找零 5.00"), "-1");
-  const TAnswer missing = program.Call("PosDriver", "PosScreenOut:2");
+  const THttpAnswer missing = program.Call("PosDriver", "PosScreenOut:2");
   EXPECT_EQ(missing.Status, 500);
   EXPECT_EQ(missing.Body, "List index out of bounds (1)");
   const std::vector<TEngineCall> calls = program.Journal.Calls("PosKit");

@@ -32,7 +32,7 @@ class ProgramTest : public testing::Test {
   // library types run their staging commands.
   static void SetUpTestSuite() {
     TProgramOptions options;
-    for (const char* engine : {"BarcodeKit.dll", "BillKit.dll", "PosKit.dll"})
+    for (const char* engine : {"BarcodeKit.dll", "BillKit.dll", "PosKit.dll", "rptengine.dll"})
       options.Files.emplace_back(StandInEngine(engine), engine);
     Program = new TProgramUnderTest(options);
   }
@@ -125,7 +125,7 @@ TEST_F(ProgramTest, MalformedRequestsAreDroppedAndServiceGoesOn) {
 
 TEST_F(ProgramTest, PostWithoutLengthReadsToTheClientsClose) {
   const std::string response = Exchange(Port(), "POST /?Method=LoadDataFromJson HTTP/1.1\r\n\r\n{\"a\":1}", true);
-  EXPECT_EQ(BodyOf(response), "-1");
+  EXPECT_EQ(BodyOf(response), "7");  // the stand-in express library counts the characters it got
 }
 
 TEST_F(ProgramTest, OversizedBodyIsRefusedWith413) {

@@ -13,6 +13,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -190,6 +191,13 @@ std::string UrlEncode(const std::string& text) {
 std::string BodyOf(const std::string& response) {
   const size_t end = response.find("\r\n\r\n");
   return end == std::string::npos ? response : response.substr(end + 4);
+}
+
+THttpAnswer AnswerOf(const std::string& response) {
+  THttpAnswer answer;
+  if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
+  answer.Body = BodyOf(response);
+  return answer;
 }
 
 }  // namespace trs::test

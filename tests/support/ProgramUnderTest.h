@@ -70,4 +70,11 @@ std::string UrlEncode(const std::string& text);
 // The body of a raw response (after the blank line), or the whole text when there is none.
 std::string BodyOf(const std::string& response);
 
+// A raw response's status code (0 when there is no status line) and body.
+struct THttpAnswer {
+  int Status = 0;
+  std::string Body;
+};
+THttpAnswer AnswerOf(const std::string& response);
+
 }  // namespace trs::test
