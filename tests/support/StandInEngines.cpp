@@ -34,7 +34,7 @@ std::string StringMember(const std::string& line, const std::string& key) {
 
 std::string StandInEngine(const std::string& fileName, const std::string& variant) {
   const fs::path build = TRS_ENGINE_DIR;
-  return (variant.empty() ? build / fileName : build / "engines" / variant / fileName).string();
+  return (build / "engines" / (variant.empty() ? "standin" : variant) / fileName).string();
 }
 
 TProductDirectory::TProductDirectory(const std::string& name) : Root(UniqueTempFolder("product", name)) {

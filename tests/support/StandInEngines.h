@@ -8,7 +8,7 @@
 
 namespace trs::test {
 
-// A stand-in's file: the main one beside the program ("BarcodeKit.dll"), or a variant by
+// A stand-in's file: the main one (build/engines/standin/BarcodeKit.dll, ...), or a variant by
 // its folder ("barcode-1.8.7.2000", "bill-single-table", ... under build/engines/).
 std::string StandInEngine(const std::string& fileName, const std::string& variant = "");
 
