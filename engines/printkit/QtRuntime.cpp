@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <cstdlib>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -15,8 +16,10 @@ namespace printkit {
 namespace {
 
 // The kit's own offscreen application, for hosts without one. It lives on its own thread
-// running the event loop; at the end of the process (the engines are never unloaded: they
-// are linked with -z nodelete, because this thread runs their code) it is stopped and joined.
+// running the event loop (the engines are never unloaded: they are linked with -z nodelete,
+// because this thread runs their code). At the end of the process it is stopped and joined
+// by an exit handler registered once it runs: handlers run in reverse order, so this one
+// comes before the destructors of what Qt set up while starting, which its loop still uses.
 class TOwnApplication {
  public:
   void Start() {
@@ -34,11 +37,13 @@ class TOwnApplication {
       application.exec();
     });
     started.wait();
+    static TOwnApplication* running = this;
+    std::atexit([] { running->Stop(); });
   }
 
-  ~TOwnApplication() {
+  void Stop() {
     if (!Thread.joinable()) return;
-    if (Application != nullptr) QMetaObject::invokeMethod(Application, &QCoreApplication::quit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(Application, &QCoreApplication::quit, Qt::QueuedConnection);
     Thread.join();
   }
 
@@ -48,6 +53,7 @@ class TOwnApplication {
 };
 
 TOwnApplication OwnApplication;
+
 std::once_flag ApplicationChecked;
 
 }  // namespace
