@@ -40,6 +40,10 @@ class TRealEngine {
   }
   // The user's data folder of this engine: Tally/Quill/ under its XDG_DATA_HOME.
   std::filesystem::path DataFolder() const { return std::filesystem::path(DataHome) / "Tally/Quill"; }
+  // Where the settings file is, and the style and layout files it names.
+  std::filesystem::path ConfigFolder() const {
+    return std::filesystem::path(Product.Path()).parent_path().parent_path() / "config";
+  }
 
   TProductDirectory Product;
 
