@@ -1,6 +1,9 @@
 // PosKit.dll, the real one: the cash drawer pulse through the receipt printer's target and
 // the customer display on a serial line (pty pairs stand in for both).
 #include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <thread>
 
 #include "RealEngine.h"
 #include "engineabi/PosKit.h"
@@ -57,6 +60,26 @@ TEST(PosKitTest, FailuresAreLoggedAndReturnWithoutTouchingAnythingElse) {
   EXPECT_NE(log.find("cannot open the cash drawer: cannot open /dev/usb/lp-none"), std::string::npos) << log;
   EXPECT_NE(log.find("has lines 1 and 2"), std::string::npos) << log;
   EXPECT_EQ(display.ReadAll(100ms, 300ms), "");
+}
+
+TEST(PosKitTest, DisplayCommandsFromManyRequestsArriveWhole) {
+  const TPtyPair display;
+  const TRealEngine engine("PosKit.dll", "[display]\ndevice=" + display.DevicePath() + "\nprotocol=led8\n");
+  const auto screenOut = engine.Export<PosKit::PosScreenOutFn>("PosScreenOut");
+  constexpr int Threads = 4, Each = 10;
+  std::string received;
+  std::thread reader([&] { received = display.Read(Threads * Each * 13, 10s); });
+  std::vector<std::thread> requests;
+  for (int t = 0; t < Threads; ++t)
+    requests.emplace_back([&, t] {
+      for (int i = 0; i < Each; ++i) screenOut(t + 1, "100.00");
+    });
+  for (std::thread& request : requests) request.join();
+  reader.join();
+  // 40 commands of 13 bytes, none cut into by another.
+  ASSERT_EQ(received.size(), static_cast<size_t>(Threads * Each * 13));
+  for (size_t at = 0; at < received.size(); at += 13)
+    EXPECT_THAT(received.substr(at, 13), testing::MatchesRegex("\x1bs[1-4]\x1bQA100\.00\r")) << at;
 }
 
 TEST(PosKitTest, SettingsWindowNeedsADisplayAndSaysWhereTheSettingsAre) {
