@@ -67,8 +67,9 @@ bool Print(int32_t number, const std::string& styleName) {
   const printkit::TTarget target = printkit::ParseTarget(style.Target.empty() ? settings.Text("labels", "target") : style.Target);
   const printkit::TJob job = printkit::LabelJob(style, data, number, start);
   const auto limit = std::chrono::milliseconds(settings.Number("labels", "timeout_ms", 10000));
-  printkit::Log(Engine, std::to_string(data.Rows.size() * static_cast<size_t>(number)) + " label(s) in style \"" +
-                            style.Name + "\" sent to " + printkit::Deliver(target, job, limit));
+  const std::string styleText = style.Name.empty() ? "the built-in style" : "style \"" + style.Name + "\"";
+  printkit::Log(Engine, std::to_string(data.Rows.size() * static_cast<size_t>(number)) + " label(s) in " + styleText +
+                            " sent to " + printkit::Deliver(target, job, limit));
   return true;
 }
 
