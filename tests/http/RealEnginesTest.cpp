@@ -8,7 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include <functional>
+#include <thread>
+
 #include "ProgramWithEngines.h"
+#include "support/XvfbSession.h"
 #include "support/EscPosDecoder.h"
 #include "support/PrinterDoubles.h"
 
@@ -117,6 +121,61 @@ TEST(RealEnginesTest, PrintLimitHoldsAcrossARestartOfTheProgram) {
   EXPECT_EQ(printer.Receive(500ms), "");
   EXPECT_EQ(restarted.Ok("BillPrint", "GetBillPrintCount"), "1");
   EXPECT_THAT(restarted.Program.ErrorOutput(), testing::HasSubstr("its print limit is reached"));
+}
+
+// Polls `condition` every 50 ms for up to 5 s.
+bool Eventually(const std::function<bool()>& condition) {
+  for (int tries = 0; tries < 100; ++tries) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return false;
+}
+
+// The engines' windows on a private desktop: shown on the program's main thread while the
+// request returns at once, counted as a shown form until the user closes them.
+TEST(RealEnginesTest, WindowsOpenOnTheDesktopAndCountAsShownUntilClosed) {
+  TXvfbSession desktop;
+  const std::string display = "DISPLAY=" + desktop.DisplayName() + " ";
+  // A tray for the program's icon, up before the program looks for one.
+  desktop.StartProgram({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+  ASSERT_TRUE(Eventually([&] {
+    return RunForOutput(display + "xwininfo -root -tree 2>/dev/null").find("(\"panel\" \"trayer\")") != std::string::npos;
+  }));
+  const TPrintingHome home("");
+  auto environment = home.Environment();
+  environment.emplace_back("DISPLAY", desktop.DisplayName());
+  // The tray program with its desktop module, so the program's application is a desktop
+  // one; with a settings file, whose absence the tray program would report in a dialog.
+  const fs::path config = home.Printouts().parent_path().parent_path().parent_path() / "CONFIG.CFG";
+  fs::create_directories(config.parent_path());
+  std::ofstream(config) << "PORT=\r\nLISTEN=\r\nEND\r\n";
+  TProgramWithEngines program({RealEngine("PosKit.dll"), RealEngine("BillKit.dll"),
+                               {std::string(TRS_REAL_ENGINE_DIR) + "/TallyReportSrv-desktop.so", "TallyReportSrv-desktop.so"},
+                               {config.string(), "CONFIG.CFG"}},
+                              environment);
+  const auto windowOf = [&](const std::string& title) {
+    return RunForOutput(display + "xdotool search --name '^" + title + "$' 2>/dev/null");
+  };
+  const auto close = [&](const std::string& window) {
+    RunForOutput(display + "xdotool windowactivate --sync " + window + " key --clearmodifiers alt+F4 2>&1");
+  };
+
+  EXPECT_EQ(program.Ok("PosDriver", "ShowPosCfg"), "-1");
+  std::string settings;
+  ASSERT_TRUE(Eventually([&] { return !(settings = windowOf("打印设置")).empty(); })) << program.Program.ErrorOutput();
+  EXPECT_EQ(program.Ok("PosDriver", "", "IsPrinting"), "1");
+  close(settings.substr(0, settings.find('\n')));
+  EXPECT_TRUE(Eventually([&] { return program.Ok("PosDriver", "", "IsPrinting") == "0"; }));
+
+  StageTwoTableBill(program);
+  EXPECT_EQ(program.Ok("BillPrint", "PosPreview:零售单,2"), "-1");
+  std::string preview;
+  ASSERT_TRUE(Eventually([&] { return !(preview = windowOf("零售单")).empty(); })) << program.Program.ErrorOutput();
+  EXPECT_EQ(program.Ok("BillPrint", "", "IsPrinting"), "1");
+  close(preview.substr(0, preview.find('\n')));
+  EXPECT_TRUE(Eventually([&] { return program.Ok("BillPrint", "", "IsPrinting") == "0"; }));
+  EXPECT_FALSE(fs::exists(home.Printouts()));  // a preview prints nothing
 }
 
 }  // namespace
