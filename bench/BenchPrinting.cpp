@@ -15,6 +15,7 @@
 #include "LabelStyle.h"
 #include "QtRuntime.h"
 #include "dataset/ClientDataSet.h"
+#include "support/TablePacket.h"
 
 namespace {
 
@@ -24,18 +25,6 @@ double PeakMegabytes() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-std::string PacketOf(const std::vector<std::string>& columns, const std::vector<std::vector<std::string>>& rows) {
-  trs::TClientDataSet table;
-  for (const std::string& column : columns) table.AddFieldDef(column, trs::TFieldType::ftString, 100);
-  table.CreateDataSet();
-  for (const auto& row : rows) {
-    table.Append();
-    for (size_t i = 0; i < row.size(); ++i) table.SetFieldText(static_cast<int>(i), row[i]);
-    table.Post();
-  }
-  return table.Data();
 }
 
 void Report(const char* what, double seconds, double plainSeconds, size_t bytes) {
@@ -60,7 +49,7 @@ void Labels() {
   style.Fields = {name, code};
   size_t bytes = 0;
   const double seconds = trs::bench::BestSeconds(3, [&] { bytes = printkit::LabelJob(style, data, 1, 1).Bytes.size(); });
-  const double plain = trs::bench::BestSeconds(3, [&] { PacketOf(data.Columns, data.Rows); });
+  const double plain = trs::bench::BestSeconds(3, [&] { trs::test::TablePacket(data.Columns, data.Rows); });
   Report("1,000 labels with QR codes to PDF", seconds, plain, bytes);
 }
 
@@ -70,15 +59,15 @@ void Receipt() {
   for (int i = 0; i < Count; ++i)
     rows.push_back({"商品名称较长的一行 " + std::to_string(i), std::to_string(i % 9 + 1), std::to_string(i) + ".50"});
   trs::TClientDataSet head, detail;
-  head.SetData(PacketOf({"单号"}, {{"NO.0001"}}));
-  detail.SetData(PacketOf(columns, rows));
+  head.SetData(trs::test::TablePacket({"单号"}, {{"NO.0001"}}));
+  detail.SetData(trs::test::TablePacket(columns, rows));
   const printkit::TBillLayout layout{"销售单", std::nullopt, {}, {}, {"谢谢惠顾"}};
   size_t bytes = 0;
   const double seconds = trs::bench::BestSeconds(5, [&] {
     const printkit::TReceipt receipt = printkit::RenderBill(layout, {&head, {&detail}, &head}, 48, printkit::TCut::Partial);
     bytes = printkit::EscPosReceipt(receipt, "GB18030").size();
   });
-  const double plain = trs::bench::BestSeconds(5, [&] { PacketOf(columns, rows); });
+  const double plain = trs::bench::BestSeconds(5, [&] { trs::test::TablePacket(columns, rows); });
   Report("receipt of 1,000 detail lines to ESC/POS", seconds, plain, bytes);
 }
 

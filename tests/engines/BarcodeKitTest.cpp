@@ -8,10 +8,9 @@
 #include <regex>
 
 #include "RealEngine.h"
-#include "dataset/ClientDataSet.h"
 #include "engineabi/BarcodeKit.h"
-#include "platform/Ole.h"
 #include "support/PrinterDoubles.h"
+#include "support/TablePacket.h"
 
 namespace trs::test {
 namespace {
@@ -20,32 +19,10 @@ namespace fs = std::filesystem;
 using testing::HasSubstr;
 using testing::UnorderedElementsAreArray;
 
-// The label rows as the driver hands them over: a packet in a variant.
-class TLabelRows {
- public:
-  TLabelRows(const std::vector<std::string>& fields, const std::vector<std::vector<std::string>>& rows) {
-    TClientDataSet table;
-    for (const std::string& field : fields) table.AddFieldDef(field, TFieldType::ftString, 100);
-    table.CreateDataSet();
-    for (const auto& row : rows) {
-      table.Append();
-      for (size_t i = 0; i < row.size(); ++i) table.SetFieldText(static_cast<int>(i), row[i]);
-      table.Post();
-    }
-    Bytes = table.Data();
-    Array.cDims = 1;
-    Array.cbElements = 1;
-    Array.pvData = Bytes.data();
-    Array.rgsabound[0].cElements = static_cast<uint32_t>(Bytes.size());
-    Value.vt = VT_ARRAY | VT_UI1;
-    Value.parray = &Array;
-  }
-  VARIANT* Packet() { return &Value; }
-
- private:
-  std::string Bytes;
-  SAFEARRAY Array{};
-  VARIANT Value{};
+// The label rows as the driver hands them over.
+struct TLabelRows : TPacketVariant {
+  TLabelRows(const std::vector<std::string>& fields, const std::vector<std::vector<std::string>>& rows)
+      : TPacketVariant(TablePacket(fields, rows)) {}
 };
 
 // "QR-Code:text" lines of zbarimg, sorted.

@@ -7,9 +7,9 @@
 #include "RealEngine.h"
 #include "dataset/ClientDataSet.h"
 #include "engineabi/BillKit.h"
-#include "platform/Ole.h"
 #include "support/EscPosDecoder.h"
 #include "support/PrinterDoubles.h"
+#include "support/TablePacket.h"
 
 namespace trs::test {
 namespace {
@@ -17,36 +17,9 @@ namespace {
 using testing::ElementsAre;
 using testing::HasSubstr;
 
-// A table of text columns with the rows given.
-std::string Packet(const std::vector<std::string>& fields, const std::vector<std::vector<std::string>>& rows) {
-  TClientDataSet table;
-  for (const std::string& field : fields) table.AddFieldDef(field, TFieldType::ftString, 100);
-  table.CreateDataSet();
-  for (const auto& row : rows) {
-    table.Append();
-    for (size_t i = 0; i < row.size(); ++i) table.SetFieldText(static_cast<int>(i), row[i]);
-    table.Post();
-  }
-  return table.Data();
-}
-
-const std::string Head = Packet({"单号", "日期"}, {{"NO.0001", "2026-12-10"}});
-const std::string Detail = Packet({"品名", "数量", "金额"}, {{"可口可乐 330ml 罐装冰镇", "2", "7.00"}, {"面包", "1", "12.50"}});
-const std::string Detail2 = Packet({"支付", "金额"}, {{"现金", "19.50"}});
-
-// The packet in a variant, as the driver passes it (owned here).
-struct TPacketVariant {
-  explicit TPacketVariant(const std::string& bytes) {
-    Array.cDims = 1;
-    Array.cbElements = 1;
-    Array.pvData = const_cast<char*>(bytes.data());
-    Array.rgsabound[0].cElements = static_cast<uint32_t>(bytes.size());
-    Value.vt = VT_ARRAY | VT_UI1;
-    Value.parray = &Array;
-  }
-  SAFEARRAY Array{};
-  VARIANT Value{};
-};
+const std::string Head = TablePacket({"单号", "日期"}, {{"NO.0001", "2026-12-10"}});
+const std::string Detail = TablePacket({"品名", "数量", "金额"}, {{"可口可乐 330ml 罐装冰镇", "2", "7.00"}, {"面包", "1", "12.50"}});
+const std::string Detail2 = TablePacket({"支付", "金额"}, {{"现金", "19.50"}});
 
 class BillKitTest : public testing::Test {
  protected:
@@ -57,9 +30,9 @@ class BillKitTest : public testing::Test {
   static bool PrintParts(const TRealEngine& engine, const char* name, const std::string& head = Head) {
     const auto print = engine.Export<BillKit::PosBillPrintFn>("PosBillPrint");
     const TPacketVariant h(head), d(Detail), t(head);
-    if (!print(0, name, h.Value, 1, 0)) return false;
-    print(0, name, d.Value, 2, 0);
-    return print(0, name, t.Value, 3, 0) != 0;
+    if (!print(0, name, h.Variant(), 1, 0)) return false;
+    print(0, name, d.Variant(), 2, 0);
+    return print(0, name, t.Variant(), 3, 0) != 0;
   }
   TRawPortListener Printer;
 };
@@ -123,7 +96,7 @@ TEST_F(BillKitTest, PrintLimitRefusesTheThirdPrintOfADocumentAlsoAfterARestart) 
     EXPECT_FALSE(PrintParts(engine, "销售单"));
     EXPECT_EQ(engine.Export<BillKit::GetBillPrintCountFn>("GetBillPrintCount")(), 2);
     // Another document under the same layout has its own count.
-    EXPECT_TRUE(PrintParts(engine, "销售单", Packet({"单号"}, {{"NO.0002"}})));
+    EXPECT_TRUE(PrintParts(engine, "销售单", TablePacket({"单号"}, {{"NO.0002"}})));
     EXPECT_NE(Printer.Receive(), "");
   }
   // A fresh copy of the engine (nothing of the first one's memory) over the same data folder.
