@@ -127,6 +127,14 @@ TEST_F(PrivateCupsTest, RawQueueDeliversTheBytesUnchanged) {
   EXPECT_EQ(printer.Receive(10s), bytes);
 }
 
+TEST_F(PrivateCupsTest, PdfJobReachesTheQueueWhole) {
+  const trs::test::TRawPortListener printer;
+  Cups->AddRawQueue("Office", printer.Port());
+  const std::string pdf = "%PDF-1.4\n" + AllBytes() + "\n%%EOF\n";
+  printkit::Deliver(printkit::ParseTarget("cups:Office"), {"bill", TJobFormat::Pdf, pdf, "media=A5"});
+  EXPECT_EQ(printer.Receive(10s), pdf);
+}
+
 TEST_F(PrivateCupsTest, UnknownQueueFailsAndPrintsNowhere) {
   const trs::test::TRawPortListener printer;
   Cups->AddRawQueue("POS80", printer.Port());
