@@ -15,6 +15,10 @@ packages=(
   xvfb xauth openbox            # tests on a real X server with a window manager
   trayer xdotool x11-utils      # the end-to-end run of the tray program
   curl                          # the README's examples
+  libzint-dev libcups2-dev      # the real engines: barcodes, CUPS queues
+  fonts-wqy-zenhei              # Chinese text in PDF labels and receipts
+  cups                          # tests: a private CUPS server with its socket backend
+  poppler-utils zbar-tools      # tests: PDF text and pages, barcodes read back
 )
 
 missing=()

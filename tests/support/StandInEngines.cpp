@@ -34,7 +34,9 @@ std::string StringMember(const std::string& line, const std::string& key) {
 
 std::string StandInEngine(const std::string& fileName, const std::string& variant) {
   const fs::path build = TRS_ENGINE_DIR;
-  return (variant.empty() ? build / fileName : build / "engines" / variant / fileName).string();
+  if (!variant.empty()) return (build / "engines" / variant / fileName).string();
+  const fs::path kept = build / "engines" / "standin" / fileName;
+  return (fs::exists(kept) ? kept : build / fileName).string();
 }
 
 TProductDirectory::TProductDirectory(const std::string& name) : Root(UniqueTempFolder("product", name)) {

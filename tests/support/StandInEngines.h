@@ -8,8 +8,10 @@
 
 namespace trs::test {
 
-// A stand-in's file: the main one beside the program ("BarcodeKit.dll"), or a variant by
-// its folder ("barcode-1.8.7.2000", "bill-single-table", ... under build/engines/).
+// A stand-in's file: the main one, or a variant by its folder ("barcode-1.8.7.2000",
+// "bill-single-table", ... under build/engines/). The main stand-ins of the engines that
+// have a real one beside the program are kept in build/engines/standin/; the report
+// engines' stand-ins are the ones beside the program (build/QPrint.Dll, ...).
 std::string StandInEngine(const std::string& fileName, const std::string& variant = "");
 
 // A product directory of its own (with data/) registered in the product registry under
