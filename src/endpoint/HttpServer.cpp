@@ -34,8 +34,9 @@ struct THttpServer::TConnection {
   TClock::time_point Deadline;
   // Set by Stop or the destructor; the owner gives the connection up at its next step.
   std::atomic<bool> Cut{false};
-  // Owned by the thread that has it Busy:
+  // Changed under Mutex by the thread that has it Busy (Stop looks at busy ones too):
   TPhase Phase = Reading;
+  // Owned by the thread that has it Busy:
   bool Watched = false;  // known to the poller
   THttpRequestAssembler Assembler;
   TClock::time_point BodyStart;
@@ -453,9 +454,9 @@ void THttpServer::Respond(TConnection& connection, const std::optional<THttpResp
   }
   connection.Output = FormatHttpResponse(*response);
   connection.Sent = 0;
-  connection.Phase = TConnection::Writing;
   {
     TLockGuard lock(Mutex);
+    connection.Phase = TConnection::Writing;
     connection.Deadline = TClock::now() + TimeFor(connection.Output.size());
   }
   WriteSome(connection);
@@ -487,9 +488,9 @@ void THttpServer::WriteSome(TConnection& connection) {
     Close(connection);
     return;
   }
-  connection.Phase = TConnection::Lingering;
   {
     TLockGuard lock(Mutex);
+    connection.Phase = TConnection::Lingering;
     connection.Deadline = TClock::now() + DrainTime;
   }
   DrainSome(connection);

@@ -26,8 +26,10 @@ void ReplaceFile(const std::string& path, std::string_view bytes);
 inline constexpr size_t ReplacementNameLength = 27;
 
 // Removes, from `directory`, the new files of replacements whose process ended before
-// renaming them (a crash or a kill mid-save); those of running processes stay. Returns how
-// many were removed; a directory that cannot be read has none.
+// renaming them (a crash or a kill mid-save); those of running processes stay, and so do
+// files that only look similar. Leftovers of the longer names earlier versions used carry
+// no process, so they go once they are ten minutes old. Returns how many were removed; a
+// directory that cannot be read has none.
 size_t RemoveStaleReplacements(const std::string& directory);
 
 // Appends `bytes` to the file (created when missing) in one write, so that entries written

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 #include "platform/Exceptions.h"
@@ -63,6 +65,17 @@ std::optional<pid_t> ReplacementOwner(std::string_view name) {
   const std::optional<uint32_t> owner = hex(name.substr(prefix, 8));
   if (!owner || !hex(name.substr(prefix + 9, 8))) return std::nullopt;
   return static_cast<pid_t>(*owner);
+}
+
+// Earlier versions named the new file "<target>.<20 hex digits>.tmp", without the process;
+// such a file is a leftover once it is older than any save takes.
+constexpr time_t LegacyLeftoverAge = 10 * 60;
+
+bool IsLegacyReplacementName(std::string_view name) {
+  constexpr size_t tail = 1 + 20 + 4;  // ".", the digits, ".tmp"
+  if (name.size() <= tail || name.substr(name.size() - 4) != ".tmp" || name[name.size() - tail] != '.') return false;
+  const std::string_view digits = name.substr(name.size() - tail + 1, 20);
+  return std::all_of(digits.begin(), digits.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 bool ProcessRunning(pid_t process) {
@@ -173,10 +186,17 @@ size_t RemoveStaleReplacements(const std::string& directory) {
   if (listing == nullptr) return 0;
   const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + "/";
   size_t removed = 0;
+  const time_t now = ::time(nullptr);
   while (const dirent* entry = ::readdir(listing)) {
-    const std::optional<pid_t> owner = ReplacementOwner(entry->d_name);
-    if (!owner || *owner == ::getpid() || ProcessRunning(*owner)) continue;
-    if (::unlink((prefix + entry->d_name).c_str()) == 0) ++removed;
+    const std::string path = prefix + entry->d_name;
+    bool stale = false;
+    if (const std::optional<pid_t> owner = ReplacementOwner(entry->d_name)) {
+      stale = *owner != ::getpid() && !ProcessRunning(*owner);
+    } else if (IsLegacyReplacementName(entry->d_name)) {
+      struct stat status {};
+      stale = ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && now - status.st_mtime > LegacyLeftoverAge;
+    }
+    if (stale && ::unlink(path.c_str()) == 0) ++removed;
   }
   ::closedir(listing);
   return removed;
