@@ -15,6 +15,8 @@ packages=(
   trayer xdotool x11-utils      # the end-to-end run of the tray program
   curl                          # the README's examples
 )
+# Packages a caller needs beyond these, e.g. bench/setup.sh's nginx.
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

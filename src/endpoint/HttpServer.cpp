@@ -480,14 +480,15 @@ void THttpServer::WriteSome(TConnection& connection) {
     connection.Sent += sent.Count;
   }
   connection.Output = std::string();
-  connection.Socket.ShutdownWrite();
   // Only input still unread at the close makes the OS answer with a reset. A client that
-  // sent nothing beyond its request (a browser) is closed at once; one that did is drained.
+  // sent nothing beyond its request (a browser) is closed at once, which sends our FIN
+  // after the answer; one that did gets the FIN first and is drained.
   char buffer[4096];
   if (connection.Socket.Receive(buffer, sizeof buffer, false).Kind != TSocketReceive::Data) {
     Close(connection);
     return;
   }
+  connection.Socket.ShutdownWrite();
   {
     TLockGuard lock(Mutex);
     connection.Phase = TConnection::Lingering;
