@@ -227,10 +227,7 @@ bool THttpServer::SpawnThread() {
 
 void THttpServer::ThreadLoop() {
   for (;;) {
-    {
-      TLockGuard lock(Mutex);
-      ++Polling;
-    }
+    ++Polling;
     TPoller::TEvent event;
     bool failed = false;
     try {
@@ -238,11 +235,11 @@ void THttpServer::ThreadLoop() {
     } catch (const std::exception&) {
       failed = true;
     }
+    --Polling;
     std::shared_ptr<TListener> listener;
     TConnection* connection = nullptr;
     {
       TLockGuard lock(Mutex);
-      --Polling;
       if (event.Token == TPoller::QuitToken) return;
       if (!failed && event.Token != TPoller::TimerToken) {
         if (const auto found = Listeners.find(event.Token); found != Listeners.end()) {
@@ -288,21 +285,20 @@ void THttpServer::Accept(const std::shared_ptr<TListener>& listener) {
       socket = listener->Socket.Accept(&outOfHandles);
     }
   }
-  {
-    TLockGuard lock(Mutex);
-    if (Listeners.count(listener->Token) != 0) {
-      // Rearmed before the new connection is read, so that other threads accept meanwhile.
-      if (outOfHandles)
-        PausedListeners.push_back(listener->Token);
-      else
-        Poller.Rearm(listener->Socket, listener->Token, TPoller::Readable);
-    }
+  if (socket.Valid()) {
+    if (TConnection* connection = AddConnection(std::move(socket), listener.get())) ReadSome(*connection);
+    return;
   }
-  if (!socket.Valid()) return;
-  if (TConnection* connection = AddConnection(std::move(socket))) ReadSome(*connection);
+  TLockGuard lock(Mutex);
+  if (Listeners.count(listener->Token) != 0) {
+    if (outOfHandles)
+      PausedListeners.push_back(listener->Token);  // Sweep tries again
+    else
+      Poller.Rearm(listener->Socket, listener->Token, TPoller::Readable);
+  }
 }
 
-THttpServer::TConnection* THttpServer::AddConnection(TSocket socket) {
+THttpServer::TConnection* THttpServer::AddConnection(TSocket socket, const TListener* from) {
   auto connection = std::make_unique<TConnection>();
   connection->Socket = std::move(socket);
   connection->Assembler = THttpRequestAssembler(MaxBodySize.load());
@@ -311,6 +307,9 @@ THttpServer::TConnection* THttpServer::AddConnection(TSocket socket) {
   TConnection* added = nullptr;
   {
     TLockGuard lock(Mutex);
+    // Rearmed before the new connection is read, so that other threads accept meanwhile.
+    if (from != nullptr && Listeners.count(from->Token) != 0)
+      Poller.Rearm(from->Socket, from->Token, TPoller::Readable);
     if (Quitting) return nullptr;
     if (Connections.size() >= static_cast<size_t>(ConnectionLimit.load())) evicted = TakeOldestIncomplete();
     if (Connections.size() < static_cast<size_t>(ConnectionLimit.load())) {
@@ -454,26 +453,26 @@ void THttpServer::Respond(TConnection& connection, const std::optional<THttpResp
   }
   connection.Output = FormatHttpResponse(*response);
   connection.Sent = 0;
-  {
-    TLockGuard lock(Mutex);
-    connection.Phase = TConnection::Writing;
-    connection.Deadline = TClock::now() + TimeFor(connection.Output.size());
-  }
   WriteSome(connection);
 }
 
 void THttpServer::WriteSome(TConnection& connection) {
   for (int turn = 0; connection.Sent < connection.Output.size(); ++turn) {
-    if (turn == TurnsPerEvent) {
-      Park(connection, TPoller::Writable);
-      return;
-    }
-    const TSocketSend sent = connection.Socket.SendSome(std::string_view(connection.Output).substr(connection.Sent));
+    const TSocketSend sent = turn == TurnsPerEvent
+                                 ? TSocketSend{}
+                                 : connection.Socket.SendSome(std::string_view(connection.Output).substr(connection.Sent));
     if (sent.Failed) {
       Close(connection);
       return;
     }
-    if (sent.Count == 0) {  // the client is not taking it yet
+    if (sent.Count == 0) {
+      // The client is not taking it yet (or others want a turn): the poller's threads go on
+      // when it does. The answer has its own deadline, from its first wait on.
+      if (connection.Phase != TConnection::Writing) {
+        TLockGuard lock(Mutex);
+        connection.Phase = TConnection::Writing;
+        connection.Deadline = TClock::now() + TimeFor(connection.Output.size());
+      }
       Park(connection, TPoller::Writable);
       return;
     }

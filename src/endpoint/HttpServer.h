@@ -101,7 +101,8 @@ class THttpServer {
   bool SpawnThread() TRS_REQUIRES(Mutex);
   void CloseListeners(bool takeQueued) TRS_EXCLUDES(Mutex);
   void Accept(const std::shared_ptr<TListener>& listener) TRS_EXCLUDES(Mutex);
-  TConnection* AddConnection(TSocket socket) TRS_EXCLUDES(Mutex);
+  // Registers an accepted socket (and rearms the listener it came from, when given).
+  TConnection* AddConnection(TSocket socket, const TListener* from = nullptr) TRS_EXCLUDES(Mutex);
   std::unique_ptr<TConnection> TakeOldestIncomplete() TRS_REQUIRES(Mutex);
   void Work(TConnection& connection) TRS_EXCLUDES(Mutex);
   void ReadSome(TConnection& connection) TRS_EXCLUDES(Mutex);
@@ -129,6 +130,7 @@ class THttpServer {
   std::atomic<uint64_t> MaxRequestMemory{HttpDefaultRequestMemory};
   std::atomic<uint64_t> MemoryInUse{0};
   std::atomic<bool> Running{false};
+  std::atomic<int> Polling{0};  // threads waiting on the poller
 
   // Configuration; held by Start, Stop and the setters.
   mutable TMutex ControlMutex;
@@ -146,7 +148,6 @@ class THttpServer {
   std::map<uint64_t, std::unique_ptr<TConnection>> Connections TRS_GUARDED_BY(Mutex);
   std::deque<TConnection*> Waiting TRS_GUARDED_BY(Mutex);  // complete requests no thread could take yet
   std::vector<uint64_t> PausedListeners TRS_GUARDED_BY(Mutex);  // out of handles; retried by Sweep
-  int Polling TRS_GUARDED_BY(Mutex) = 0;   // threads waiting on the poller
   int Handling TRS_GUARDED_BY(Mutex) = 0;  // threads running a handler
   bool Quitting TRS_GUARDED_BY(Mutex) = false;
   std::vector<std::thread> Threads TRS_GUARDED_BY(Mutex);
