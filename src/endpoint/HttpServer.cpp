@@ -416,11 +416,11 @@ void THttpServer::Complete(TConnection& connection, THttpReadResult outcome) {
     // This thread leaves the poller for the handler, which may block: someone must stay.
     // When nobody can, the request waits for a handler to finish and this thread polls on
     // (unless no handler runs at all: then nothing would ever take it).
-    if (Handling >= MaxHandlerThreads || (Polling == 0 && !SpawnThread() && Handling > 0)) {
+    if (HandlersRunning >= MaxHandlerThreads || (Polling == 0 && !SpawnThread() && HandlersRunning > 0)) {
       Waiting.push_back(&connection);
       return;
     }
-    ++Handling;
+    ++HandlersRunning;
   }
   TConnection* next = &connection;
   while (next != nullptr) {
@@ -431,7 +431,7 @@ void THttpServer::Complete(TConnection& connection, THttpReadResult outcome) {
       next = Waiting.front();
       Waiting.pop_front();
     } else {
-      --Handling;
+      --HandlersRunning;
     }
   }
 }

@@ -148,7 +148,7 @@ class THttpServer {
   std::map<uint64_t, std::unique_ptr<TConnection>> Connections TRS_GUARDED_BY(Mutex);
   std::deque<TConnection*> Waiting TRS_GUARDED_BY(Mutex);  // complete requests no thread could take yet
   std::vector<uint64_t> PausedListeners TRS_GUARDED_BY(Mutex);  // out of handles; retried by Sweep
-  int Handling TRS_GUARDED_BY(Mutex) = 0;  // threads running a handler
+  int HandlersRunning TRS_GUARDED_BY(Mutex) = 0;  // threads running a handler
   bool Quitting TRS_GUARDED_BY(Mutex) = false;
   std::vector<std::thread> Threads TRS_GUARDED_BY(Mutex);
 };
