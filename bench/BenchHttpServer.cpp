@@ -1,7 +1,7 @@
 // Benchmark: the endpoint (TReportServer on its HTTP server) answering
 // "GET /?Get=IsPrinting" one connection per request, as browsers call us, while 0, 64 and
-// 1,000 slow clients hold connections to it; beside a floor server and nginx measured in
-// the same run.
+// 1,000 slow clients hold connections to it; beside a floor server, the HTTP layer alone
+// (a fixed answer, no driver) and nginx, measured in the same run.
 //
 // The floor does the least an answer takes: one thread accepts, reads up to the empty line,
 // writes a fixed 200 answer with the same headers and Connection: close, and closes (it
@@ -335,8 +335,15 @@ int main(int argc, char** argv) {
   TNginx nginx;
   // The real endpoint, listening as the program does (loopback, IPv4 and IPv6).
   TReportServer server(0);
+  // The HTTP layer alone (the same server with a handler that answers "0" at once): what the
+  // transport costs without the driver dispatch.
+  THttpServer layer([](const THttpRequest&, THttpResponse& response) { response.Content = "0"; });
+  layer.AddBinding("127.0.0.1", 0);
+  layer.Start();
   const auto exact = [](const std::string& reply) { return reply == Answer; };
-  std::vector<TServer> servers = {{"floor", floor.Port(), exact}, {"endpoint", server.BoundPorts().at(0), exact}};
+  std::vector<TServer> servers = {{"floor", floor.Port(), exact},
+                                  {"endpoint", server.BoundPorts().at(0), exact},
+                                  {"layer", layer.BoundPorts().at(0), exact}};
   if (nginx.Running())
     servers.push_back({"nginx", nginx.Port(), [](const std::string& reply) {
                          return reply.rfind("HTTP/1.1 200 OK\r\n", 0) == 0 && reply.size() > 4 &&
@@ -351,16 +358,18 @@ int main(int argc, char** argv) {
               "%d rounds (medians)%s\n",
               options.Requests, options.Seconds, options.Clients, options.Rounds,
               nginx.Running() ? "" : "; nginx not installed (bench/setup.sh), its columns are left out");
-  std::printf("%-34s %10s %10s %8s", "", "floor", "endpoint", "/floor");
+  std::printf("%-34s %10s %10s %8s %10s %8s", "", "floor", "endpoint", "/floor", "layer", "/floor");
   if (nginx.Running()) std::printf(" %10s %8s", "nginx", "/nginx");
   std::printf("\n");
-  // Ratios: the endpoint relative to the reference, higher is better (latency inverted).
+  // Ratios: the endpoint (or the layer) relative to the reference, higher is better (latency
+  // inverted).
   const auto row = [&](const std::string& name, const std::vector<double>& values, bool higherIsBetter) {
-    const auto ratio = [&](double reference) {
-      return higherIsBetter ? values[1] / reference : reference / values[1];
+    const auto ratio = [&](double value, double reference) {
+      return higherIsBetter ? value / reference : reference / value;
     };
-    std::printf("%-34s %10.1f %10.1f %7.2fx", name.c_str(), values[0], values[1], ratio(values[0]));
-    if (values.size() > 2) std::printf(" %10.1f %7.2fx", values[2], ratio(values[2]));
+    std::printf("%-34s %10.1f %10.1f %7.2fx %10.1f %7.2fx", name.c_str(), values[0], values[1],
+                ratio(values[1], values[0]), values[2], ratio(values[2], values[0]));
+    if (values.size() > 3) std::printf(" %10.1f %7.2fx", values[3], ratio(values[1], values[3]));
     std::printf("\n");
   };
   long reconnects = 0;
@@ -374,7 +383,7 @@ int main(int argc, char** argv) {
     row("sequential requests/s" + suffix, figures.Sequential, true);
     row(Format("%d clients requests/s", options.Clients) + suffix, figures.Concurrent, true);
   }
-  std::printf("(slow clients are held by the endpoint only; the floor and nginx serve none. Failed requests: %d; "
+  std::printf("(slow clients are held by the endpoint only; the floor, the layer and nginx serve none. Failed requests: %d; "
               "slow clients closed by their deadline and reconnected: %ld)\n",
               errors, reconnects);
   return errors == 0 ? 0 : 1;

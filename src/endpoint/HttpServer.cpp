@@ -39,6 +39,10 @@ struct THttpServer::TConnection {
   // Owned by the thread that has it Busy:
   bool Watched = false;  // known to the poller
   THttpRequestAssembler Assembler;
+  // What may still wait unread in the socket when the answer is out: nothing (the last read
+  // took less than it asked for, or the client closed its side), maybe something (it filled
+  // its buffer), or surely more (the request was answered before it was whole).
+  enum TInput { Drained, Unknown, Pending } Input = Unknown;
   TClock::time_point BodyStart;
   uint64_t Charged = 0;  // bytes counted in MemoryInUse
   std::string Output;
@@ -353,6 +357,7 @@ void THttpServer::ReadSome(TConnection& connection) {
     std::optional<THttpReadResult> outcome;
     switch (received.Kind) {
       case TSocketReceive::Data: {
+        connection.Input = received.Count < wanted ? TConnection::Drained : TConnection::Unknown;
         const bool hadHead = assembler.HeadComplete();
         outcome = assembler.Feed(std::string_view(buffer, received.Count));
         if ((!outcome || *outcome == THttpReadResult::Request) && !Charge(connection)) {
@@ -368,6 +373,7 @@ void THttpServer::ReadSome(TConnection& connection) {
         break;
       }
       case TSocketReceive::Closed:
+        connection.Input = TConnection::Drained;
         // A close forced by Stop is no client's end of body.
         outcome = connection.Cut ? THttpReadResult::Drop : assembler.FeedEnd();
         break;
@@ -405,6 +411,8 @@ void THttpServer::Release(TConnection& connection) {
 }
 
 void THttpServer::Complete(TConnection& connection, THttpReadResult outcome) {
+  // Refused before its end (413, 503): the client is likely still sending.
+  if (outcome != THttpReadResult::Request) connection.Input = TConnection::Pending;
   if (outcome != THttpReadResult::Request || connection.Assembler.Request().Method == "OPTIONS") {
     Respond(connection, AnswerHttpRequest(outcome, connection.Assembler.Request(), Handler, MaxBodySize.load(),
                                           MaxRequestMemory.load()));
@@ -479,11 +487,14 @@ void THttpServer::WriteSome(TConnection& connection) {
     connection.Sent += sent.Count;
   }
   connection.Output = std::string();
-  // Only input still unread at the close makes the OS answer with a reset. A client that
-  // sent nothing beyond its request (a browser) is closed at once, which sends our FIN
-  // after the answer; one that did gets the FIN first and is drained.
+  // Only input still unread at the close makes the OS answer with a reset, which can destroy
+  // the answer before the client reads it. A client that sent nothing beyond its request (a
+  // browser) is closed at once, which sends our FIN after the answer; one that sent more, or
+  // may have, gets the FIN first and is drained.
   char buffer[4096];
-  if (connection.Socket.Receive(buffer, sizeof buffer, false).Kind != TSocketReceive::Data) {
+  if (connection.Input == TConnection::Drained ||
+      (connection.Input == TConnection::Unknown &&
+       connection.Socket.Receive(buffer, sizeof buffer, false).Kind != TSocketReceive::Data)) {
     Close(connection);
     return;
   }
@@ -569,6 +580,7 @@ void THttpServer::Expire(std::unique_ptr<TConnection> connection) {
     return;
   }
   TConnection* late = connection.get();
+  late->Input = TConnection::Pending;  // a slow client is still sending
   {
     TLockGuard lock(Mutex);
     if (!Quitting) Connections.emplace(late->Token, std::move(connection));
