@@ -208,6 +208,11 @@ void THttpServer::CloseListeners(bool takeQueued) {
     PausedListeners.clear();
     for (auto& [token, listener] : listeners) Poller.Forget(listener->Socket);
   }
+  // A thread may still be accepting on one (it holds a reference just for the accept and the
+  // registration, never while reading or handling). Nobody takes a new reference now, so
+  // the count only falls; once it is ours alone, the listener closes when we say.
+  for (auto& [token, listener] : listeners)
+    while (listener.use_count() > 1) std::this_thread::sleep_for(std::chrono::microseconds(100));
   // Connections the OS has already completed wait in the listener's queue; closing it would
   // reset them. Taken over, they are served like any other.
   if (takeQueued) {
@@ -215,7 +220,7 @@ void THttpServer::CloseListeners(bool takeQueued) {
       for (TSocket socket = listener->Socket.Accept(); socket.Valid(); socket = listener->Socket.Accept())
         if (TConnection* connection = AddConnection(std::move(socket))) Park(*connection, TPoller::Readable);
   }
-  // A thread still accepting on one holds its own reference; the socket closes after it.
+  listeners.clear();  // closed before returning: the port is free, and refuses connections
 }
 
 bool THttpServer::SpawnThread() {
@@ -262,7 +267,7 @@ void THttpServer::ThreadLoop() {
       if (event.Token == TPoller::TimerToken)
         Sweep();
       else if (listener)
-        Accept(listener);
+        Accept(std::move(listener));
       else if (connection)
         Work(*connection);
     } catch (...) {
@@ -273,7 +278,7 @@ void THttpServer::ThreadLoop() {
   }
 }
 
-void THttpServer::Accept(const std::shared_ptr<TListener>& listener) {
+void THttpServer::Accept(std::shared_ptr<TListener> listener) {
   bool outOfHandles = false;
   TSocket socket = listener->Socket.Accept(&outOfHandles);
   std::unique_ptr<TConnection> evicted;
@@ -290,7 +295,9 @@ void THttpServer::Accept(const std::shared_ptr<TListener>& listener) {
     }
   }
   if (socket.Valid()) {
-    if (TConnection* connection = AddConnection(std::move(socket), listener.get())) ReadSome(*connection);
+    TConnection* connection = AddConnection(std::move(socket), listener.get());
+    listener.reset();  // not held while the request is read and handled (see CloseListeners)
+    if (connection != nullptr) ReadSome(*connection);
     return;
   }
   TLockGuard lock(Mutex);

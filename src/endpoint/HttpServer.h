@@ -100,7 +100,7 @@ class THttpServer {
   void ThreadLoop() TRS_EXCLUDES(Mutex);
   bool SpawnThread() TRS_REQUIRES(Mutex);
   void CloseListeners(bool takeQueued) TRS_EXCLUDES(Mutex);
-  void Accept(const std::shared_ptr<TListener>& listener) TRS_EXCLUDES(Mutex);
+  void Accept(std::shared_ptr<TListener> listener) TRS_EXCLUDES(Mutex);
   // Registers an accepted socket (and rearms the listener it came from, when given).
   TConnection* AddConnection(TSocket socket, const TListener* from = nullptr) TRS_EXCLUDES(Mutex);
   std::unique_ptr<TConnection> TakeOldestIncomplete() TRS_REQUIRES(Mutex);
