@@ -202,9 +202,9 @@ TEST_F(HttpServerTest, AClientTricklingBytesStillMeetsItsDeadline) {
 }
 
 TEST_F(HttpServerTest, ABodyGetsTimeByItsSize) {
-  // 100 ms for the body, plus 100 ms for each 64 KiB it announces: a 256 KiB body sent in
+  // 100 ms for the body, plus 400 ms for each 64 KiB it announces: a 256 KiB body sent in
   // pieces over 300 ms makes it, though the base time alone would not cover it.
-  Server.SetDeadlines(2s, 100ms, 100ms);
+  Server.SetDeadlines(2s, 100ms, 400ms);
   StartServer();
   TSocket socket = Connect(Port);
   const std::string body(256 * 1024, 'b');
