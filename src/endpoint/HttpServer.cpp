@@ -120,6 +120,11 @@ int THttpServer::OpenConnections() const {
   return static_cast<int>(Connections.size());
 }
 
+int THttpServer::SweepIntervalMs() const {
+  // A tenth of the shortest deadline, so that deadlines are kept to within 10 %.
+  return std::clamp(std::min(HeadTimeoutMs.load(), BodyTimeoutMs.load()) / 10, 5, 200);
+}
+
 THttpServer::TClock::duration THttpServer::TimeFor(uint64_t bytes) const {
   const uint64_t blocks = (bytes + 65535) / 65536;
   return std::chrono::milliseconds(BodyTimeoutMs.load()) +
@@ -158,8 +163,7 @@ void THttpServer::Start() {
       Listeners.emplace(listener->Token, std::move(listener));
     }
   }
-  const int sweep = std::clamp(std::min(HeadTimeoutMs.load(), BodyTimeoutMs.load()) / 10, 5, 200);
-  Poller.ArmTimer(sweep);
+  Poller.ArmTimer(SweepIntervalMs());
   Ports = std::move(ports);
   Running = true;
 }
@@ -271,9 +275,18 @@ void THttpServer::ThreadLoop() {
       else if (connection)
         Work(*connection);
     } catch (...) {
-      // Out of memory while reading, most likely (handlers' errors never get here). The
-      // connection is given up; it cannot have been parked or handed on yet.
-      if (connection != nullptr) Close(*connection);
+      // Out of memory, most likely (handlers' errors never get here). A connection that ran
+      // into it is given up (it cannot have been parked or handed on yet); the timer or the
+      // listener is armed again, so that deadlines and accepting go on.
+      if (connection != nullptr) {
+        Close(*connection);
+      } else if (event.Token == TPoller::TimerToken) {
+        Poller.ArmTimer(SweepIntervalMs());
+      } else {
+        TLockGuard lock(Mutex);
+        if (const auto found = Listeners.find(event.Token); found != Listeners.end())
+          Poller.Rearm(found->second->Socket, event.Token, TPoller::Readable);
+      }
     }
   }
 }
@@ -297,7 +310,12 @@ void THttpServer::Accept(std::shared_ptr<TListener> listener) {
   if (socket.Valid()) {
     TConnection* connection = AddConnection(std::move(socket), listener.get());
     listener.reset();  // not held while the request is read and handled (see CloseListeners)
-    if (connection != nullptr) ReadSome(*connection);
+    if (connection == nullptr) return;
+    try {
+      ReadSome(*connection);
+    } catch (...) {
+      Close(*connection);  // out of memory while reading: this connection is given up
+    }
     return;
   }
   TLockGuard lock(Mutex);
@@ -576,7 +594,7 @@ void THttpServer::Sweep() {
     PausedListeners.clear();
   }
   for (std::unique_ptr<TConnection>& connection : expired) Expire(std::move(connection));
-  Poller.ArmTimer(std::clamp(std::min(HeadTimeoutMs.load(), BodyTimeoutMs.load()) / 10, 5, 200));
+  Poller.ArmTimer(SweepIntervalMs());
 }
 
 void THttpServer::Expire(std::unique_ptr<TConnection> connection) {

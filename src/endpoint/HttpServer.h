@@ -118,6 +118,7 @@ class THttpServer {
   void Sweep() TRS_EXCLUDES(Mutex);
   void Expire(std::unique_ptr<TConnection> connection) TRS_EXCLUDES(Mutex);
   TClock::duration TimeFor(uint64_t bytes) const;
+  int SweepIntervalMs() const;
 
   const THttpHandler Handler;
   TPoller Poller;
