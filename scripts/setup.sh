@@ -20,6 +20,8 @@ packages=(
   cups                          # tests: a private CUPS server with its socket backend
   poppler-utils zbar-tools      # tests: PDF text and pages, barcodes read back
 )
+# Packages a caller needs beyond these, e.g. bench/setup.sh's nginx.
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

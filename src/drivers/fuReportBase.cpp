@@ -1,6 +1,8 @@
 // The driver base: staging commands, IsPrinting, the product path and the argument splitter.
 #include "drivers/fuReportBase.h"
 
+#include <algorithm>
+
 #include "dataset/ClientDataSet.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
@@ -113,6 +115,18 @@ void CheckDataFileName(const std::string& fileName) {
         "Invalid file name '%s': a file is written directly in the data directory, so its "
         "name may not be absolute or contain '/', '\\' or '..'",
         fileName.c_str()));
+  // A NUL would end the name the file system sees before the name we judged (".xml" after
+  // it would choose the format of a file saved under another name); CR, LF and the other
+  // control characters make names that engines and people cannot handle.
+  const auto control = std::find_if(fileName.begin(), fileName.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (control != fileName.end()) {
+    std::string shown;
+    for (const char c : fileName)
+      shown += static_cast<unsigned char>(c) < 0x20 ? Format("\\x%02X", static_cast<unsigned>(c)) : std::string(1, c);
+    throw EInvalidFileName(Format(
+        "Invalid file name '%s': a file name may not contain control characters", shown.c_str()));
+  }
 }
 
 void TReportBase::SplitArgs(std::string_view text, std::vector<std::string>* list, char separator) {

@@ -88,7 +88,8 @@ class TReportBase {
 };
 
 // Refuses a file name from a request that is meant to stay directly inside the data
-// directory: absolute names and names with "/", "\" or ".." fail with EInvalidFileName.
+// directory: absolute names, names with "/", "\" or "..", and names holding a control
+// character (a byte below 0x20, NUL included) fail with EInvalidFileName.
 void CheckDataFileName(const std::string& fileName);
 
 }  // namespace trs

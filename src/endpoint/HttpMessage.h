@@ -31,6 +31,8 @@ struct THttpRequest {
 struct THttpResponse {
   int Status = 200;
   std::string Content;  // bytes sent as the body
+  // Sent after the fixed headers, in this order; empty for an ordinary answer.
+  std::vector<std::pair<std::string, std::string>> ExtraHeaders{};
 };
 
 // Called once per request on a connection thread; may throw (the server answers 500 with

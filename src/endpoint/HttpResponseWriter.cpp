@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/Exceptions.h"
+#include "platform/Text.h"
 
 namespace trs {
 
@@ -41,14 +42,21 @@ std::string FormatHttpResponse(const THttpResponse& response) {
       "Connection: close\r\n"
       "Access-Control-Allow-Origin: *\r\n"
       "Access-Control-Allow-Methods: GET,POST,OPTIONS\r\n"
-      "Access-Control-Allow-Headers: Origin,Content-Type,Accept\r\n"
-      "\r\n";
+      "Access-Control-Allow-Headers: Origin,Content-Type,Accept\r\n";
+  for (const auto& [name, value] : response.ExtraHeaders) {
+    out += name;
+    out += ": ";
+    out += value;
+    out += "\r\n";
+  }
+  out += "\r\n";
   out += response.Content;
   return out;
 }
 
 std::optional<THttpResponse> AnswerHttpRequest(THttpReadResult result, const THttpRequest& request,
-                                               const THttpHandler& handler, uint64_t maxBodySize) {
+                                               const THttpHandler& handler, uint64_t maxBodySize,
+                                               uint64_t requestMemory) {
   THttpResponse response;
   switch (result) {
     case THttpReadResult::Drop:
@@ -58,10 +66,28 @@ std::optional<THttpResponse> AnswerHttpRequest(THttpReadResult result, const THt
       response.Content = Format("Request body too large: the limit is %llu bytes",
                                 static_cast<unsigned long long>(maxBodySize));
       return response;
+    case THttpReadResult::TimedOut:
+      response.Status = 408;
+      response.Content = "Request not received in time";
+      return response;
+    case THttpReadResult::OverBudget:
+      response.Status = 503;
+      response.Content = Format(
+          "Server busy: the requests in progress already hold the %llu bytes allowed for request "
+          "data; send this request again later",
+          static_cast<unsigned long long>(requestMemory));
+      return response;
     case THttpReadResult::Request:
       break;
   }
-  if (request.Method == "OPTIONS") return response;  // a browser's preflight: the headers are the answer
+  if (request.Method == "OPTIONS") {
+    // A browser's preflight: the headers are the answer. Chromium asks before a public page
+    // may reach a local address, and refuses the page unless we allow it.
+    const std::string* privateNetwork = request.FindHeader("Access-Control-Request-Private-Network");
+    if (privateNetwork != nullptr && SameTextAscii(*privateNetwork, "true"))
+      response.ExtraHeaders.emplace_back("Access-Control-Allow-Private-Network", "true");
+    return response;
+  }
   try {
     handler(request, response);
   } catch (const Exception& e) {

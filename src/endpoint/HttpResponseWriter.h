@@ -20,10 +20,13 @@ const char* HttpReasonPhrase(int status);
 std::string FormatHttpResponse(const THttpResponse& response);
 
 // What to answer to a read outcome. nullopt: close without answering. A request goes to
-// the handler, except OPTIONS, which gets the standard response with an empty body. This is
-// the one place where an escaped exception becomes an answer: 500 with its message.
+// the handler, except OPTIONS, which gets the standard response with an empty body (plus
+// the private-network permission when the preflight asks for it). This is the one place
+// where an escaped exception or a broken limit becomes an answer: 500 with the message,
+// 413, 408, 503.
 std::optional<THttpResponse> AnswerHttpRequest(THttpReadResult result, const THttpRequest& request,
                                                const THttpHandler& handler,
-                                               uint64_t maxBodySize = HttpDefaultMaxBodySize);
+                                               uint64_t maxBodySize = HttpDefaultMaxBodySize,
+                                               uint64_t requestMemory = HttpDefaultRequestMemory);
 
 }  // namespace trs

@@ -1,4 +1,5 @@
-// The connection workers, the listening role they share, and the graceful close.
+// The connection threads, the life of a connection (reading, handling, writing, lingering),
+// deadlines, limits, and the graceful close.
 #include "endpoint/HttpServer.h"
 
 #include <algorithm>
@@ -13,90 +14,69 @@ namespace {
 // still sends; closing with unread input would reset the connection and could destroy the
 // response before the client reads it.
 constexpr std::chrono::milliseconds DrainTime{1500};
-
-// A connection's socket as the request reader sees it. A close seen after Stop() began is
-// reported as a failure, so that a cut-off POST body never reaches the handler.
-class TSocketStream : public IHttpStream {
- public:
-  TSocketStream(TSocket& socket, const std::atomic<bool>& aborted, int timeoutMs)
-      : Socket(socket), Aborted(aborted), TimeoutMs(timeoutMs) {}
-
-  long Read(char* buffer, size_t size) override {
-    // A browser's request has usually arrived by the time it is read; the timeout is set
-    // (a system call) only once a read has to wait.
-    TSocketReceive r = Socket.Receive(buffer, size, false);
-    if (r.Kind == TSocketReceive::TimedOut) {
-      if (!TimeoutSet) Socket.SetReceiveTimeout(TimeoutMs);
-      TimeoutSet = true;
-      r = Socket.Receive(buffer, size);
-    }
-    if (r.Kind == TSocketReceive::Data) return static_cast<long>(r.Count);
-    if (r.Kind == TSocketReceive::Closed && !Aborted.load()) return 0;
-    return -1;
-  }
-  bool WriteAll(std::string_view data) override {
-    // A small answer fits the socket's send buffer and cannot block; only a larger one
-    // needs the timeout against a client that stops reading.
-    if (data.size() > SendBufferFloor) Socket.SetSendTimeout(TimeoutMs);
-    return Socket.SendAll(data);
-  }
-
- private:
-  static constexpr size_t SendBufferFloor = 16384;
-  TSocket& Socket;
-  const std::atomic<bool>& Aborted;
-  const int TimeoutMs;
-  bool TimeoutSet = false;
-};
-
-void CloseGracefully(TSocket& socket) {
-  socket.ShutdownWrite();
-  char buffer[4096];
-  // Only input still unread at the close makes the OS answer with a reset. A client that
-  // sent nothing beyond its request (a browser) is closed at once; one that did is drained.
-  if (socket.Receive(buffer, sizeof buffer, false).Kind != TSocketReceive::Data) return;
-  const auto deadline = std::chrono::steady_clock::now() + DrainTime;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    socket.SetReceiveTimeout(static_cast<int>(left.count()));
-    if (socket.Receive(buffer, sizeof buffer).Kind != TSocketReceive::Data) break;
-  }
-}
+// Handles kept free of connections: listeners, the poller, files the drivers open.
+constexpr size_t ReservedHandles = 128;
+// Reads or writes on one connection before its thread lets the others have a turn.
+constexpr int TurnsPerEvent = 16;
+constexpr size_t ReadSize = 65536;
+// Threads running handlers, plus those between events and the one that always polls.
+constexpr size_t MaxThreads = 2 * THttpServer::MaxHandlerThreads + 2;
 
 }  // namespace
 
 struct THttpServer::TConnection {
+  enum TPhase { Reading, Handling, Writing, Lingering };
+
+  uint64_t Token = 0;
   TSocket Socket;
-  bool Reading = true;  // still waiting for its request; guarded by StateMutex
-  std::atomic<bool> Aborted{false};
+  // Guarded by Mutex:
+  bool Busy = true;  // a thread owns it; otherwise it waits in the poller
+  TClock::time_point Deadline;
+  // Set by Stop or the destructor; the owner gives the connection up at its next step.
+  std::atomic<bool> Cut{false};
+  // Changed under Mutex by the thread that has it Busy (Stop looks at busy ones too):
+  TPhase Phase = Reading;
+  // Owned by the thread that has it Busy:
+  bool Watched = false;  // known to the poller
+  THttpRequestAssembler Assembler;
+  // What may still wait unread in the socket when the answer is out: nothing (the last read
+  // took less than it asked for, or the client closed its side), maybe something (it filled
+  // its buffer), or surely more (the request was answered before it was whole).
+  enum TInput { Drained, Unknown, Pending } Input = Unknown;
+  TClock::time_point BodyStart;
+  uint64_t Charged = 0;  // bytes counted in MemoryInUse
+  std::string Output;
+  size_t Sent = 0;
 };
 
-// The listeners of one Start..Stop period, with the signal that wakes their waiters at Stop.
-struct THttpServer::TListening {
-  std::vector<TSocket> Listeners;
-  std::vector<TSocket*> Handles;
-  TWakeSignal Wake;
-  uint64_t Generation = 0;  // counts from 1, one per Start
-  int Waiters = 0;  // workers between taking this generation and their accept; StateMutex
+struct THttpServer::TListener {
+  uint64_t Token = 0;
+  TSocket Socket;
 };
 
 THttpServer::THttpServer(THttpHandler handler) : Handler(std::move(handler)) {}
 
 THttpServer::~THttpServer() {
   Stop();
-  std::vector<std::thread> workers;
+  std::vector<std::thread> threads;
   {
-    TLockGuard lock(StateMutex);
-    WorkersQuit = true;
-    for (TConnection* connection : Connections) {
-      connection->Aborted = true;
-      connection->Socket.ShutdownBoth();
+    TLockGuard lock(Mutex);
+    Quitting = true;
+    for (auto it = Connections.begin(); it != Connections.end();) {
+      TConnection& connection = *it->second;
+      connection.Cut = true;
+      connection.Socket.ShutdownBoth();  // wakes the owner of a busy one
+      it = connection.Busy ? std::next(it) : Connections.erase(it);
     }
-    workers.swap(Workers);  // no worker starts another once listening has ended
+    // Requests queued for a handler are not run any more.
+    for (TConnection* connection : Waiting) Connections.erase(connection->Token);
+    Waiting.clear();
+    threads.swap(Threads);  // no thread starts another once Quitting is set
   }
-  ListeningBegan.NotifyAll();
-  for (std::thread& worker : workers) worker.join();
+  Poller.Quit();
+  for (std::thread& thread : threads) thread.join();
+  TLockGuard lock(Mutex);
+  Connections.clear();
 }
 
 void THttpServer::SetDefaultPort(int port) {
@@ -119,15 +99,36 @@ void THttpServer::AddBinding(const std::string& address, int port) {
   Bindings.emplace_back(address, port);
 }
 
-void THttpServer::SetIdleTimeout(std::chrono::milliseconds timeout) {
-  IdleTimeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, timeout.count()));
+void THttpServer::SetDeadlines(std::chrono::milliseconds head, std::chrono::milliseconds body,
+                               std::chrono::milliseconds per64KiB) {
+  HeadTimeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, head.count()));
+  BodyTimeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, body.count()));
+  Per64KiBMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, per64KiB.count()));
 }
 
+void THttpServer::SetMaxConnections(int count) { WantedConnections = std::max(1, count); }
 void THttpServer::SetMaxBodySize(uint64_t bytes) { MaxBodySize = bytes; }
+void THttpServer::SetMaxRequestMemory(uint64_t bytes) { MaxRequestMemory = bytes; }
 
 std::vector<int> THttpServer::BoundPorts() const {
   TLockGuard lock(ControlMutex);
   return Ports;
+}
+
+int THttpServer::OpenConnections() const {
+  TLockGuard lock(Mutex);
+  return static_cast<int>(Connections.size());
+}
+
+int THttpServer::SweepIntervalMs() const {
+  // A tenth of the shortest deadline, so that deadlines are kept to within 10 %.
+  return std::clamp(std::min(HeadTimeoutMs.load(), BodyTimeoutMs.load()) / 10, 5, 200);
+}
+
+THttpServer::TClock::duration THttpServer::TimeFor(uint64_t bytes) const {
+  const uint64_t blocks = (bytes + 65535) / 65536;
+  return std::chrono::milliseconds(BodyTimeoutMs.load()) +
+         std::chrono::milliseconds(static_cast<int64_t>(blocks) * Per64KiBMs.load());
 }
 
 void THttpServer::Start() {
@@ -139,21 +140,30 @@ void THttpServer::Start() {
     if (LoopbackIpv6Available()) bindings.emplace_back("::1", DefaultPort);
   }
   // Built apart first: a failure part-way closes what was opened and leaves us stopped.
-  auto listening = std::make_shared<TListening>();
-  listening->Generation = ++Generations;
+  std::vector<std::shared_ptr<TListener>> listeners;
   std::vector<int> ports;
   for (const auto& [address, port] : bindings) {
-    listening->Listeners.push_back(ListenTcp(address, port, ReuseAddress));
-    ports.push_back(listening->Listeners.back().LocalPort());
+    auto listener = std::make_shared<TListener>();
+    listener->Socket = ListenTcp(address, port, ReuseAddress);
+    ports.push_back(listener->Socket.LocalPort());
+    listeners.push_back(std::move(listener));
   }
-  for (TSocket& listener : listening->Listeners) listening->Handles.push_back(&listener);
+  const auto wanted = static_cast<size_t>(WantedConnections.load());
+  const size_t handles = RaiseHandleLimit(wanted + ReservedHandles);
+  ConnectionLimit = static_cast<int>(std::clamp<size_t>(handles > ReservedHandles ? handles - ReservedHandles : 1, 1, wanted));
   {
-    TLockGuard state(StateMutex);
-    if (IdleWorkers == 0) SpawnWorker();
-    if (Workers.empty()) throw Exception("Could not start a connection thread.");
-    Current = listening;
+    TLockGuard state(Mutex);
+    while (Threads.size() < 2 && SpawnThread()) {
+    }
+    if (Threads.empty()) throw Exception("Could not start a connection thread.");
+    for (std::shared_ptr<TListener>& listener : listeners) {
+      listener->Token = NextToken++;
+      if (!Poller.Watch(listener->Socket, listener->Token, TPoller::Readable))
+        throw Exception("Could not watch the listening socket.");
+      Listeners.emplace(listener->Token, std::move(listener));
+    }
   }
-  ListeningBegan.NotifyAll();
+  Poller.ArmTimer(SweepIntervalMs());
   Ports = std::move(ports);
   Running = true;
 }
@@ -161,117 +171,451 @@ void THttpServer::Start() {
 void THttpServer::Stop() {
   TLockGuard lock(ControlMutex);
   if (!Running) return;
+  CloseListeners(false);
+  std::vector<std::unique_ptr<TConnection>> cut;
   {
-    TLockGuard state(StateMutex);
-    const std::shared_ptr<TListening> stopping = std::move(Current);
-    stopping->Wake.Wake();
-    WaitersLeft.Wait(StateMutex, [&] { return stopping->Waiters == 0; });
-    // Nobody waits on the listeners now and nobody will again: close them, so the port is
-    // free at once (a worker still holding this generation only keeps the wake signal).
-    stopping->Handles.clear();
-    stopping->Listeners.clear();
-    // Connections still waiting for their request would otherwise hold on until the idle
-    // timeout; the ones being handled finish normally.
-    for (TConnection* connection : Connections) {
-      if (!connection->Reading) continue;
-      connection->Aborted = true;
-      connection->Socket.ShutdownRead();
+    TLockGuard state(Mutex);
+    for (auto it = Connections.begin(); it != Connections.end();) {
+      TConnection& connection = *it->second;
+      if (connection.Busy) {
+        if (connection.Phase == TConnection::Reading) {
+          connection.Cut = true;
+          connection.Socket.ShutdownRead();
+        }
+        ++it;
+      } else if (connection.Phase == TConnection::Reading) {
+        cut.push_back(std::move(it->second));
+        it = Connections.erase(it);
+      } else {
+        ++it;
+      }
     }
   }
+  for (std::unique_ptr<TConnection>& connection : cut) Release(*connection);
   Ports.clear();
   Running = false;
 }
 
-void THttpServer::SpawnWorker() {
-  if (Workers.size() >= static_cast<size_t>(MaxConnections)) return;
+void THttpServer::StopListening() {
+  TLockGuard lock(ControlMutex);
+  if (!Running) return;
+  CloseListeners(true);
+  Ports.clear();
+  Running = false;
+}
+
+void THttpServer::CloseListeners(bool takeQueued) {
+  std::map<uint64_t, std::shared_ptr<TListener>> listeners;
+  {
+    TLockGuard state(Mutex);
+    listeners.swap(Listeners);
+    PausedListeners.clear();
+    for (auto& [token, listener] : listeners) Poller.Forget(listener->Socket);
+  }
+  // A thread may still be accepting on one (it holds a reference just for the accept and the
+  // registration, never while reading or handling). Nobody takes a new reference now, so
+  // the count only falls; once it is ours alone, the listener closes when we say.
+  for (auto& [token, listener] : listeners)
+    while (listener.use_count() > 1) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  // Connections the OS has already completed wait in the listener's queue; closing it would
+  // reset them. Taken over, they are served like any other.
+  if (takeQueued) {
+    for (auto& [token, listener] : listeners)
+      for (TSocket socket = listener->Socket.Accept(); socket.Valid(); socket = listener->Socket.Accept())
+        if (TConnection* connection = AddConnection(std::move(socket))) Park(*connection, TPoller::Readable);
+  }
+  listeners.clear();  // closed before returning: the port is free, and refuses connections
+}
+
+bool THttpServer::SpawnThread() {
+  if (Quitting || Threads.size() >= MaxThreads) return false;
   try {
-    Workers.emplace_back(&THttpServer::WorkerLoop, this);
+    Threads.emplace_back(&THttpServer::ThreadLoop, this);
+    return true;
   } catch (const std::exception&) {
-    // Out of threads: a worker that finishes its connection waits for the next one instead.
+    // Out of threads: the ones there are carry on, and complete requests wait their turn.
+    return false;
   }
 }
 
-void THttpServer::WorkerLoop() {
-  std::unique_ptr<TListenWaiter> waiter;
-  uint64_t waiterFor = 0;  // the generation the waiter was built for
+void THttpServer::ThreadLoop() {
   for (;;) {
-    std::shared_ptr<TListening> listening;
-    {
-      TLockGuard lock(StateMutex);
-      ++IdleWorkers;
-      ListeningBegan.Wait(StateMutex,
-                          [this]() TRS_REQUIRES(StateMutex) { return WorkersQuit || Current != nullptr; });
-      if (WorkersQuit) {
-        --IdleWorkers;
-        return;
-      }
-      listening = Current;
-      ++listening->Waiters;
-    }
-    TSocket socket;
+    ++Polling;
+    TPoller::TEvent event;
+    bool failed = false;
     try {
-      if (waiterFor != listening->Generation) {
-        waiter.reset();
-        waiter = std::make_unique<TListenWaiter>(listening->Handles, listening->Wake);
-        waiterFor = listening->Generation;
-      }
-      const int ready = waiter->Wait();
-      if (ready >= 0) socket = listening->Handles[static_cast<size_t>(ready)]->Accept();
+      event = Poller.Wait();
     } catch (const std::exception&) {
-      // The wait could not be set up or failed; pause rather than spin, then try again.
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      failed = true;
     }
-    std::unique_ptr<TConnection> connection;
+    --Polling;
+    std::shared_ptr<TListener> listener;
+    TConnection* connection = nullptr;
     {
-      TLockGuard lock(StateMutex);
-      --IdleWorkers;
-      if (--listening->Waiters == 0) WaitersLeft.NotifyAll();
-      if (socket.Valid()) {
-        connection = std::make_unique<TConnection>();
-        connection->Socket = std::move(socket);
-        Connections.insert(connection.get());
-        ++InService;
-        // Someone must still be waiting for the next connection.
-        if (IdleWorkers == 0 && Current != nullptr) SpawnWorker();
+      TLockGuard lock(Mutex);
+      if (event.Token == TPoller::QuitToken) return;
+      if (!failed && event.Token != TPoller::TimerToken) {
+        if (const auto found = Listeners.find(event.Token); found != Listeners.end()) {
+          listener = found->second;
+        } else if (const auto open = Connections.find(event.Token); open != Connections.end() && !open->second->Busy) {
+          connection = open->second.get();
+          connection->Busy = true;
+        }
       }
     }
-    listening.reset();
-    // Woken by Stop (Current is gone, so the next round waits for a Start), or another
-    // worker took the connection.
-    if (!connection) continue;
-    try {
-      Serve(*connection);
-    } catch (...) {
-      // Out of memory while reading, most likely; the connection is given up, the worker stays.
+    if (failed) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));  // pause rather than spin
+      continue;
     }
-    EndConnection(*connection);
+    try {
+      if (event.Token == TPoller::TimerToken)
+        Sweep();
+      else if (listener)
+        Accept(std::move(listener));
+      else if (connection)
+        Work(*connection);
+    } catch (...) {
+      // Out of memory, most likely (handlers' errors never get here). A connection that ran
+      // into it is given up (it cannot have been parked or handed on yet); the timer or the
+      // listener is armed again, so that deadlines and accepting go on.
+      if (connection != nullptr) {
+        Close(*connection);
+      } else if (event.Token == TPoller::TimerToken) {
+        Poller.ArmTimer(SweepIntervalMs());
+      } else {
+        TLockGuard lock(Mutex);
+        if (const auto found = Listeners.find(event.Token); found != Listeners.end())
+          Poller.Rearm(found->second->Socket, event.Token, TPoller::Readable);
+      }
+    }
   }
 }
 
-void THttpServer::Serve(TConnection& connection) {
-  TSocketStream stream(connection.Socket, connection.Aborted, IdleTimeoutMs.load());
-  THttpRequest request;
-  const uint64_t maxBodySize = MaxBodySize.load();
-  THttpReadResult result = THttpRequestReader(stream, maxBodySize).Read(request);
-  {
-    TLockGuard lock(StateMutex);
-    connection.Reading = false;
-    if (connection.Aborted) result = THttpReadResult::Drop;
+void THttpServer::Accept(std::shared_ptr<TListener> listener) {
+  bool outOfHandles = false;
+  TSocket socket = listener->Socket.Accept(&outOfHandles);
+  std::unique_ptr<TConnection> evicted;
+  if (outOfHandles) {
+    // The process ran out of handles before the connection limit: make room like at the limit.
+    {
+      TLockGuard lock(Mutex);
+      evicted = TakeOldestIncomplete();
+    }
+    if (evicted) {
+      Release(*evicted);
+      evicted.reset();
+      socket = listener->Socket.Accept(&outOfHandles);
+    }
   }
-  const std::optional<THttpResponse> response = AnswerHttpRequest(result, request, Handler, maxBodySize);
-  if (!response) return;
-  if (stream.WriteAll(FormatHttpResponse(*response))) CloseGracefully(connection.Socket);
+  if (socket.Valid()) {
+    TConnection* connection = AddConnection(std::move(socket), listener.get());
+    listener.reset();  // not held while the request is read and handled (see CloseListeners)
+    if (connection == nullptr) return;
+    try {
+      ReadSome(*connection);
+    } catch (...) {
+      Close(*connection);  // out of memory while reading: this connection is given up
+    }
+    return;
+  }
+  TLockGuard lock(Mutex);
+  if (Listeners.count(listener->Token) != 0) {
+    if (outOfHandles)
+      PausedListeners.push_back(listener->Token);  // Sweep tries again
+    else
+      Poller.Rearm(listener->Socket, listener->Token, TPoller::Readable);
+  }
 }
 
-void THttpServer::EndConnection(TConnection& connection) {
+THttpServer::TConnection* THttpServer::AddConnection(TSocket socket, const TListener* from) {
+  auto connection = std::make_unique<TConnection>();
+  connection->Socket = std::move(socket);
+  connection->Assembler = THttpRequestAssembler(MaxBodySize.load());
+  connection->Deadline = TClock::now() + std::chrono::milliseconds(HeadTimeoutMs.load());
+  std::unique_ptr<TConnection> evicted;
+  TConnection* added = nullptr;
   {
-    // Unregistered before the close, so Stop never shuts down a descriptor number that the
-    // OS has meanwhile handed to someone else.
-    TLockGuard lock(StateMutex);
-    Connections.erase(&connection);
-    --InService;
+    TLockGuard lock(Mutex);
+    // Rearmed before the new connection is read, so that other threads accept meanwhile.
+    if (from != nullptr && Listeners.count(from->Token) != 0)
+      Poller.Rearm(from->Socket, from->Token, TPoller::Readable);
+    if (Quitting) return nullptr;
+    if (Connections.size() >= static_cast<size_t>(ConnectionLimit.load())) evicted = TakeOldestIncomplete();
+    if (Connections.size() < static_cast<size_t>(ConnectionLimit.load())) {
+      connection->Token = NextToken++;
+      added = connection.get();
+      Connections.emplace(added->Token, std::move(connection));
+    }
   }
-  connection.Socket.Close();
+  // The one pushed out, or the new one when every open connection is busy, is just closed.
+  if (evicted) Release(*evicted);
+  return added;
+}
+
+std::unique_ptr<THttpServer::TConnection> THttpServer::TakeOldestIncomplete() {
+  for (auto it = Connections.begin(); it != Connections.end(); ++it) {
+    TConnection& connection = *it->second;
+    if (connection.Busy || (connection.Phase != TConnection::Reading && connection.Phase != TConnection::Lingering))
+      continue;
+    std::unique_ptr<TConnection> taken = std::move(it->second);
+    Connections.erase(it);
+    return taken;
+  }
+  return nullptr;
+}
+
+void THttpServer::Work(TConnection& connection) {
+  switch (connection.Phase) {
+    case TConnection::Reading: ReadSome(connection); break;
+    case TConnection::Writing: WriteSome(connection); break;
+    case TConnection::Lingering: DrainSome(connection); break;
+    case TConnection::Handling: break;  // never in the poller
+  }
+}
+
+void THttpServer::ReadSome(TConnection& connection) {
+  char buffer[ReadSize];
+  THttpRequestAssembler& assembler = connection.Assembler;
+  for (int turn = 0; turn < TurnsPerEvent; ++turn) {
+    const size_t wanted = std::min(ReadSize, assembler.PreferredReadSize());
+    const TSocketReceive received = connection.Socket.Receive(buffer, wanted, false);
+    std::optional<THttpReadResult> outcome;
+    switch (received.Kind) {
+      case TSocketReceive::Data: {
+        connection.Input = received.Count < wanted ? TConnection::Drained : TConnection::Unknown;
+        const bool hadHead = assembler.HeadComplete();
+        outcome = assembler.Feed(std::string_view(buffer, received.Count));
+        if ((!outcome || *outcome == THttpReadResult::Request) && !Charge(connection)) {
+          outcome = THttpReadResult::OverBudget;
+        } else if (!outcome && assembler.HeadComplete()) {
+          // The body's deadline: from the end of the head, by the size announced, or for a
+          // body read until the close, by the size sent so far.
+          if (!hadHead) connection.BodyStart = TClock::now();
+          const uint64_t size = std::max<uint64_t>(assembler.DeclaredBodySize(), assembler.Request().RawBody.size());
+          TLockGuard lock(Mutex);
+          connection.Deadline = connection.BodyStart + TimeFor(size);
+        }
+        break;
+      }
+      case TSocketReceive::Closed:
+        connection.Input = TConnection::Drained;
+        // A close forced by Stop is no client's end of body.
+        outcome = connection.Cut ? THttpReadResult::Drop : assembler.FeedEnd();
+        break;
+      case TSocketReceive::TimedOut:  // nothing more has arrived
+        Park(connection, TPoller::Readable);
+        return;
+      case TSocketReceive::Failed:
+        outcome = THttpReadResult::Drop;
+        break;
+    }
+    if (outcome) {
+      Complete(connection, *outcome);
+      return;
+    }
+  }
+  Park(connection, TPoller::Readable);
+}
+
+bool THttpServer::Charge(TConnection& connection) {
+  const uint64_t claimed = connection.Assembler.MemoryClaimed();
+  if (claimed <= connection.Charged) return true;
+  const uint64_t more = claimed - connection.Charged;
+  if (MemoryInUse.fetch_add(more) + more > MaxRequestMemory.load()) {
+    MemoryInUse.fetch_sub(more);
+    return false;
+  }
+  connection.Charged = claimed;
+  return true;
+}
+
+void THttpServer::Release(TConnection& connection) {
+  MemoryInUse.fetch_sub(connection.Charged);
+  connection.Charged = 0;
+  connection.Assembler = THttpRequestAssembler(0);
+}
+
+void THttpServer::Complete(TConnection& connection, THttpReadResult outcome) {
+  // Refused before its end (413, 503): the client is likely still sending.
+  if (outcome != THttpReadResult::Request) connection.Input = TConnection::Pending;
+  if (outcome != THttpReadResult::Request || connection.Assembler.Request().Method == "OPTIONS") {
+    Respond(connection, AnswerHttpRequest(outcome, connection.Assembler.Request(), Handler, MaxBodySize.load(),
+                                          MaxRequestMemory.load()));
+    return;
+  }
+  {
+    TLockGuard lock(Mutex);
+    connection.Phase = TConnection::Handling;
+    // This thread leaves the poller for the handler, which may block: someone must stay.
+    // When nobody can, the request waits for a handler to finish and this thread polls on
+    // (unless no handler runs at all: then nothing would ever take it).
+    if (HandlersRunning >= MaxHandlerThreads || (Polling == 0 && !SpawnThread() && HandlersRunning > 0)) {
+      Waiting.push_back(&connection);
+      return;
+    }
+    ++HandlersRunning;
+  }
+  TConnection* next = &connection;
+  while (next != nullptr) {
+    RunHandler(*next);
+    TLockGuard lock(Mutex);
+    next = nullptr;
+    if (!Waiting.empty()) {
+      next = Waiting.front();
+      Waiting.pop_front();
+    } else {
+      --HandlersRunning;
+    }
+  }
+}
+
+void THttpServer::RunHandler(TConnection& connection) {
+  try {
+    Respond(connection, AnswerHttpRequest(THttpReadResult::Request, connection.Assembler.Request(), Handler,
+                                          MaxBodySize.load(), MaxRequestMemory.load()));
+  } catch (...) {
+    Close(connection);  // out of memory for the answer, most likely
+  }
+}
+
+void THttpServer::Respond(TConnection& connection, const std::optional<THttpResponse>& response) {
+  Release(connection);
+  if (!response) {
+    Close(connection);
+    return;
+  }
+  connection.Output = FormatHttpResponse(*response);
+  connection.Sent = 0;
+  WriteSome(connection);
+}
+
+void THttpServer::WriteSome(TConnection& connection) {
+  for (int turn = 0; connection.Sent < connection.Output.size(); ++turn) {
+    const TSocketSend sent = turn == TurnsPerEvent
+                                 ? TSocketSend{}
+                                 : connection.Socket.SendSome(std::string_view(connection.Output).substr(connection.Sent));
+    if (sent.Failed) {
+      Close(connection);
+      return;
+    }
+    if (sent.Count == 0) {
+      // The client is not taking it yet (or others want a turn): the poller's threads go on
+      // when it does. The answer has its own deadline, from its first wait on.
+      if (connection.Phase != TConnection::Writing) {
+        TLockGuard lock(Mutex);
+        connection.Phase = TConnection::Writing;
+        connection.Deadline = TClock::now() + TimeFor(connection.Output.size());
+      }
+      Park(connection, TPoller::Writable);
+      return;
+    }
+    connection.Sent += sent.Count;
+  }
+  connection.Output = std::string();
+  // Only input still unread at the close makes the OS answer with a reset, which can destroy
+  // the answer before the client reads it. A client that sent nothing beyond its request (a
+  // browser) is closed at once, which sends our FIN after the answer; one that sent more, or
+  // may have, gets the FIN first and is drained.
+  char buffer[4096];
+  if (connection.Input == TConnection::Drained ||
+      (connection.Input == TConnection::Unknown &&
+       connection.Socket.Receive(buffer, sizeof buffer, false).Kind != TSocketReceive::Data)) {
+    Close(connection);
+    return;
+  }
+  connection.Socket.ShutdownWrite();
+  {
+    TLockGuard lock(Mutex);
+    connection.Phase = TConnection::Lingering;
+    connection.Deadline = TClock::now() + DrainTime;
+  }
+  DrainSome(connection);
+}
+
+void THttpServer::DrainSome(TConnection& connection) {
+  char buffer[ReadSize];
+  for (int turn = 0; turn < TurnsPerEvent; ++turn) {
+    const TSocketReceive received = connection.Socket.Receive(buffer, sizeof buffer, false);
+    if (received.Kind == TSocketReceive::TimedOut) break;
+    if (received.Kind != TSocketReceive::Data) {
+      Close(connection);
+      return;
+    }
+  }
+  Park(connection, TPoller::Readable);
+}
+
+void THttpServer::Park(TConnection& connection, TPoller::TInterest interest) {
+  bool watched = false;
+  if (!connection.Cut) {
+    TLockGuard lock(Mutex);
+    connection.Busy = false;
+    watched = connection.Watched ? Poller.Rearm(connection.Socket, connection.Token, interest)
+                                 : Poller.Watch(connection.Socket, connection.Token, interest);
+    connection.Watched = true;
+    if (watched) return;  // from here on another thread may own it
+    connection.Busy = true;
+  }
+  Close(connection);
+}
+
+void THttpServer::Close(TConnection& connection) {
+  std::unique_ptr<TConnection> closing;
+  {
+    TLockGuard lock(Mutex);
+    const auto found = Connections.find(connection.Token);
+    if (found == Connections.end()) return;
+    closing = std::move(found->second);
+    Connections.erase(found);
+  }
+  Release(*closing);
+  // The socket closes here; the OS drops it from the poller with it.
+}
+
+void THttpServer::Sweep() {
+  const TClock::time_point now = TClock::now();
+  std::vector<std::unique_ptr<TConnection>> expired;
+  {
+    TLockGuard lock(Mutex);
+    for (auto it = Connections.begin(); it != Connections.end();) {
+      TConnection& connection = *it->second;
+      if (connection.Busy || now < connection.Deadline) {
+        ++it;
+        continue;
+      }
+      // A late event for it finds it busy or gone, and leaves it alone.
+      connection.Busy = true;
+      expired.push_back(std::move(it->second));
+      it = Connections.erase(it);
+    }
+    for (const uint64_t token : PausedListeners)
+      if (const auto found = Listeners.find(token); found != Listeners.end())
+        Poller.Rearm(found->second->Socket, token, TPoller::Readable);
+    PausedListeners.clear();
+  }
+  for (std::unique_ptr<TConnection>& connection : expired) Expire(std::move(connection));
+  Poller.ArmTimer(SweepIntervalMs());
+}
+
+void THttpServer::Expire(std::unique_ptr<TConnection> connection) {
+  // A client that has started a request is told why it is closed; one that never sent a
+  // byte (a browser's spare connection) and one past its answer are simply closed.
+  if (connection->Phase != TConnection::Reading || connection->Assembler.Untouched()) {
+    Release(*connection);
+    return;
+  }
+  TConnection* late = connection.get();
+  late->Input = TConnection::Pending;  // a slow client is still sending
+  {
+    TLockGuard lock(Mutex);
+    if (!Quitting) Connections.emplace(late->Token, std::move(connection));
+  }
+  if (connection) {
+    Release(*connection);
+    return;
+  }
+  Respond(*late, AnswerHttpRequest(THttpReadResult::TimedOut, late->Assembler.Request(), Handler, MaxBodySize.load(),
+                                   MaxRequestMemory.load()));
 }
 
 }  // namespace trs

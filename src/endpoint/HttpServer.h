@@ -1,48 +1,64 @@
-// The HTTP server pages talk to: listens on its bindings and serves one request per
-// connection on a bounded pool of connection threads.
+// The HTTP server pages talk to: reads every connection without blocking on it, and hands
+// only complete requests to the handler, one request per connection.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "endpoint/HttpMessage.h"
-#include "endpoint/HttpRequestReader.h"
+#include "endpoint/HttpRequestAssembler.h"
 #include "endpoint/HttpResponseWriter.h"
-#include "platform/ListenWaiter.h"
 #include "platform/Mutex.h"
+#include "platform/Poller.h"
 #include "platform/Socket.h"
 
 namespace trs {
 
-// Connections are served by a pool of worker threads that all wait on the listeners at once;
-// the OS wakes one of them per new connection, and that worker serves it itself: read one
-// request, answer it (the handler, or 413, or nothing when the request cannot be read),
-// close gracefully. No hand-off between threads lies on a request's path. The pool grows on
-// demand (a worker that takes the last idle place starts another) up to MaxConnections
-// threads and is reused across Stop/Start.
+// A pool of threads shares one poller over the listeners and every open connection. A
+// thread takes one ready socket at a time, reads what has arrived into that connection's
+// buffer without waiting, and goes back to the poller: a slow or silent client costs a
+// buffer, never a thread. Only the thread that completes a request leaves the poller, runs
+// the handler, and writes the answer (what does not fit the socket at once is written by the
+// poller's threads as the client takes it).
 //
-// Invariants: at most MaxConnections connections are in service at once (with every worker
-// busy nobody waits on the listeners, and the rest wait in the backlog). Workers wait on
-// the listeners only between Start and Stop. Every connection is registered while its
-// socket is open, so Stop and the destructor can reach it. Start/Stop are meant for one
-// controlling thread; the handler runs on worker threads, several at a time.
+// Invariants:
+// - Some thread is always waiting on the poller: a thread about to run a handler first makes
+//   sure another one waits (starting one, up to MaxHandlerThreads running handlers); when
+//   none can be started the request waits in a queue until a handler finishes. So a handler
+//   that blocks (an engine call, a dialog) never stalls reading, accepting or the deadlines.
+// - A request arrives whole within its deadline: the head within the head timeout from the
+//   connection, the body within the body timeout plus the time per 64 KiB it announces (or
+//   has sent, when read until the close). Otherwise it is answered 408 (a connection that
+//   sent nothing is just closed). The same rate bounds the writing of an answer.
+// - At most MaxConnections connections are open (lowered to what the process's handle limit
+//   allows); at the limit a new connection pushes out the oldest one still waiting for its
+//   request.
+// - All requests being read or handled together hold at most the request memory; one that
+//   would go beyond it is answered 503 and closed, the others go on untouched.
+// - A connection is touched by one thread at a time: the one that took its event (Busy).
 //
-// Stop ends listening and cuts connections still waiting for their request; requests being
-// handled finish and are answered, without Stop waiting for them. The destructor also
-// shuts down the sockets of those and joins every thread.
+// Stop ends listening and cuts connections still waiting for their request; StopListening
+// ends listening only, after taking every connection already queued on the listeners, and
+// serves all of them. Requests being handled finish and are answered either way, without
+// Stop waiting for them. The destructor cuts every connection and joins every thread
+// (waiting for the handlers that are running).
 class THttpServer {
  public:
-  static constexpr int MaxConnections = 64;
-  static constexpr std::chrono::milliseconds DefaultIdleTimeout{30000};
+  static constexpr int DefaultMaxConnections = 4096;
+  static constexpr int MaxHandlerThreads = 64;
+  static constexpr std::chrono::milliseconds DefaultHeadTimeout{10000};
+  static constexpr std::chrono::milliseconds DefaultBodyTimeout{10000};
+  static constexpr std::chrono::milliseconds DefaultTimePer64KiB{1000};
 
-  explicit THttpServer(THttpHandler handler);
+  explicit THttpServer(THttpHandler handler);  // throws trs::Exception when no poller can be made
   ~THttpServer();
   THttpServer(const THttpServer&) = delete;
   THttpServer& operator=(const THttpServer&) = delete;
@@ -52,32 +68,70 @@ class THttpServer {
   void SetReuseAddress(bool on) TRS_EXCLUDES(ControlMutex);  // on by default
   void ClearBindings() TRS_EXCLUDES(ControlMutex);
   void AddBinding(const std::string& address, int port) TRS_EXCLUDES(ControlMutex);
-  // How long one read (or write) may wait for the client before the connection is given up.
-  void SetIdleTimeout(std::chrono::milliseconds timeout);
+  // The deadlines described above; they apply to connections accepted afterwards.
+  void SetDeadlines(std::chrono::milliseconds head, std::chrono::milliseconds body,
+                    std::chrono::milliseconds per64KiB);
+  // Takes effect at the next Start.
+  void SetMaxConnections(int count);
   void SetMaxBodySize(uint64_t bytes);
+  void SetMaxRequestMemory(uint64_t bytes);
 
   // Listens on every binding; throws trs::Exception on failure, leaving the server stopped.
   // Does nothing when already active.
-  void Start() TRS_EXCLUDES(ControlMutex, StateMutex);
-  // Stops listening; idempotent.
-  void Stop() TRS_EXCLUDES(ControlMutex, StateMutex);
+  void Start() TRS_EXCLUDES(ControlMutex, Mutex);
+  // Stops listening and cuts the connections still waiting for their request; idempotent.
+  void Stop() TRS_EXCLUDES(ControlMutex, Mutex);
+  // Stops listening; every connection already made (queued ones included) is served.
+  void StopListening() TRS_EXCLUDES(ControlMutex, Mutex);
   bool Active() const { return Running.load(); }
   // The ports really bound, in binding order (port 0 asks for a free one).
   std::vector<int> BoundPorts() const TRS_EXCLUDES(ControlMutex);
+  // The connection limit of the current (or last) Start.
+  int MaxConnections() const { return ConnectionLimit.load(); }
+  // Connections open now, and the request bytes they hold (for tests and diagnostics).
+  int OpenConnections() const TRS_EXCLUDES(Mutex);
+  uint64_t RequestMemoryInUse() const { return MemoryInUse.load(); }
 
  private:
+  using TClock = std::chrono::steady_clock;
   struct TConnection;
-  struct TListening;
+  struct TListener;
 
-  void WorkerLoop() TRS_EXCLUDES(StateMutex);
-  void SpawnWorker() TRS_REQUIRES(StateMutex);
-  void Serve(TConnection& connection) TRS_EXCLUDES(StateMutex);
-  void EndConnection(TConnection& connection) TRS_EXCLUDES(StateMutex);
+  void ThreadLoop() TRS_EXCLUDES(Mutex);
+  bool SpawnThread() TRS_REQUIRES(Mutex);
+  void CloseListeners(bool takeQueued) TRS_EXCLUDES(Mutex);
+  void Accept(std::shared_ptr<TListener> listener) TRS_EXCLUDES(Mutex);
+  // Registers an accepted socket (and rearms the listener it came from, when given).
+  TConnection* AddConnection(TSocket socket, const TListener* from = nullptr) TRS_EXCLUDES(Mutex);
+  std::unique_ptr<TConnection> TakeOldestIncomplete() TRS_REQUIRES(Mutex);
+  void Work(TConnection& connection) TRS_EXCLUDES(Mutex);
+  void ReadSome(TConnection& connection) TRS_EXCLUDES(Mutex);
+  bool Charge(TConnection& connection);
+  void Release(TConnection& connection);
+  void Complete(TConnection& connection, THttpReadResult outcome) TRS_EXCLUDES(Mutex);
+  void RunHandler(TConnection& connection) TRS_EXCLUDES(Mutex);
+  void Respond(TConnection& connection, const std::optional<THttpResponse>& response) TRS_EXCLUDES(Mutex);
+  void WriteSome(TConnection& connection) TRS_EXCLUDES(Mutex);
+  void DrainSome(TConnection& connection) TRS_EXCLUDES(Mutex);
+  void Park(TConnection& connection, TPoller::TInterest interest) TRS_EXCLUDES(Mutex);
+  void Close(TConnection& connection) TRS_EXCLUDES(Mutex);
+  void Sweep() TRS_EXCLUDES(Mutex);
+  void Expire(std::unique_ptr<TConnection> connection) TRS_EXCLUDES(Mutex);
+  TClock::duration TimeFor(uint64_t bytes) const;
+  int SweepIntervalMs() const;
 
   const THttpHandler Handler;
-  std::atomic<int> IdleTimeoutMs{static_cast<int>(DefaultIdleTimeout.count())};
+  TPoller Poller;
+  std::atomic<int> HeadTimeoutMs{static_cast<int>(DefaultHeadTimeout.count())};
+  std::atomic<int> BodyTimeoutMs{static_cast<int>(DefaultBodyTimeout.count())};
+  std::atomic<int> Per64KiBMs{static_cast<int>(DefaultTimePer64KiB.count())};
+  std::atomic<int> WantedConnections{DefaultMaxConnections};
+  std::atomic<int> ConnectionLimit{DefaultMaxConnections};
   std::atomic<uint64_t> MaxBodySize{HttpDefaultMaxBodySize};
+  std::atomic<uint64_t> MaxRequestMemory{HttpDefaultRequestMemory};
+  std::atomic<uint64_t> MemoryInUse{0};
   std::atomic<bool> Running{false};
+  std::atomic<int> Polling{0};  // threads waiting on the poller
 
   // Configuration; held by Start, Stop and the setters.
   mutable TMutex ControlMutex;
@@ -85,19 +139,19 @@ class THttpServer {
   bool ReuseAddress TRS_GUARDED_BY(ControlMutex) = true;
   std::vector<std::pair<std::string, int>> Bindings TRS_GUARDED_BY(ControlMutex);
   std::vector<int> Ports TRS_GUARDED_BY(ControlMutex);
-  uint64_t Generations TRS_GUARDED_BY(ControlMutex) = 0;
 
-  // What the workers share. Taken after ControlMutex when both are held.
-  TMutex StateMutex;
-  TConditionVariable ListeningBegan;  // Current was set, or the workers are to quit
-  TConditionVariable WaitersLeft;     // a listening generation lost its last waiter
-  // The listeners between Start and Stop, else null.
-  std::shared_ptr<TListening> Current TRS_GUARDED_BY(StateMutex);
-  bool WorkersQuit TRS_GUARDED_BY(StateMutex) = false;
-  int InService TRS_GUARDED_BY(StateMutex) = 0;
-  int IdleWorkers TRS_GUARDED_BY(StateMutex) = 0;  // workers waiting for a connection
-  std::unordered_set<TConnection*> Connections TRS_GUARDED_BY(StateMutex);
-  std::vector<std::thread> Workers TRS_GUARDED_BY(StateMutex);
+  // What the threads share. Taken after ControlMutex when both are held. Poller tokens are
+  // the keys of these maps, never reused, so a late event for a closed socket finds nothing.
+  mutable TMutex Mutex;
+  uint64_t NextToken TRS_GUARDED_BY(Mutex) = 1;
+  std::map<uint64_t, std::shared_ptr<TListener>> Listeners TRS_GUARDED_BY(Mutex);
+  // In token order, which is the order of arrival: the oldest connection comes first.
+  std::map<uint64_t, std::unique_ptr<TConnection>> Connections TRS_GUARDED_BY(Mutex);
+  std::deque<TConnection*> Waiting TRS_GUARDED_BY(Mutex);  // complete requests no thread could take yet
+  std::vector<uint64_t> PausedListeners TRS_GUARDED_BY(Mutex);  // out of handles; retried by Sweep
+  int HandlersRunning TRS_GUARDED_BY(Mutex) = 0;  // threads running a handler
+  bool Quitting TRS_GUARDED_BY(Mutex) = false;
+  std::vector<std::thread> Threads TRS_GUARDED_BY(Mutex);
 };
 
 }  // namespace trs

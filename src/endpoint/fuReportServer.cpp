@@ -1,6 +1,9 @@
 // The command endpoint: request parameters to driver calls, driver text to the response.
 #include "endpoint/fuReportServer.h"
 
+#include <algorithm>
+
+#include "drivers/DataDirectory.h"
 #include "drivers/DriverTable.h"
 #include "endpoint/HttpServer.h"
 #include "endpoint/ReportHostProbe.h"
@@ -20,6 +23,8 @@ TReportServer::TReportServer(int port, std::string listenAddress)
   ReportV10 = DriverOfType(ReportV10Type);
   ReportV11 = DriverOfType(ReportV11Type);
   Express = DriverOfType(ExpressType);
+  // Saves cut short by an earlier crash left their new files behind; none of ours runs yet.
+  RemoveStaleSaves();
   // A control that is missing or fails its probe is logged; start-up goes on.
   ProbeReportHost(ProgramDirectory());
   // Listening starts once every driver exists, so no request can reach a half-built server.
@@ -41,8 +46,15 @@ void TReportServer::SetPort(int port) {
 }
 
 void TReportServer::ListenOn(int port) {
-  // From a running server: stop first, so that the new port may be the old one.
-  Server->Stop();
+  // Already listening there (CONFIG.CFG names the port we started on): a restart would only
+  // reset connections on their way in.
+  const std::vector<int> bound = Server->BoundPorts();
+  if (Server->Active() && port != 0 && !bound.empty() &&
+      std::all_of(bound.begin(), bound.end(), [port](int p) { return p == port; }))
+    return;
+  // A real move: the old port stops taking connections, while those it already took are
+  // served to the end.
+  Server->StopListening();
   Server->SetReuseAddress(true);
   Server->ClearBindings();
   if (!ListenAddress.empty()) {

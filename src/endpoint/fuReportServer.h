@@ -18,15 +18,15 @@ class TReportBase;
 struct TDriverEntry;
 
 // Owns the HTTP server and the six drivers. The server listens from the end of the
-// constructor until Stop, the start of SetPort or the destructor. Requests run on the HTTP
+// constructor until Stop, a SetPort to another port, or the destructor. Requests run on the HTTP
 // layer's connection threads; SetPort, Stop and the destructor belong to the caller's
 // (user-interface) thread.
 class TReportServer {
  public:
   static constexpr int DefaultPort = 8086;
 
-  // Creates the drivers and starts listening on `port` (8086 in the program; tests pass 0
-  // for a free one). A port that cannot be listened on ends construction with its error.
+  // Creates the drivers, removes what interrupted saves left in the data directories, and
+  // starts listening on `port` (8086 in the program; tests pass 0 for a free one). A port that cannot be listened on ends construction with its error.
   // `listenAddress` empty means the loopback addresses (127.0.0.1, and ::1 where IPv6
   // exists); otherwise that one address (e.g. "0.0.0.0"), kept for later port changes.
   explicit TReportServer(int port = DefaultPort, std::string listenAddress = "");
@@ -35,8 +35,9 @@ class TReportServer {
   TReportServer(const TReportServer&) = delete;
   TReportServer& operator=(const TReportServer&) = delete;
 
-  // Moves the server to another port. If that port cannot be listened on, the server stays
-  // stopped and the error reaches the caller.
+  // Moves the server to another port: the old one stops taking connections, and requests it
+  // took are still answered. The port already listened on changes nothing. If the new port
+  // cannot be listened on, the server stays stopped and the error reaches the caller.
   void SetPort(int port);
   void Stop();
   bool Listening() const;

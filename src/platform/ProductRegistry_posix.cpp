@@ -42,4 +42,17 @@ std::optional<std::string> LookupProductDirectory(const std::string& tag) {
   return std::nullopt;
 }
 
+std::vector<std::string> ListProductDirectories() {
+  std::vector<std::string> directories;
+  std::ifstream file;
+  if (!OpenRegistry(file)) return directories;
+  std::string line;
+  while (std::getline(file, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos && equals + 1 < line.size()) directories.push_back(line.substr(equals + 1));
+  }
+  return directories;
+}
+
 }  // namespace trs

@@ -20,6 +20,13 @@ struct TSocketReceive {
   size_t Count = 0;
 };
 
+// What a send without waiting gave: Count bytes taken (possibly 0 when the send buffer is
+// full), or the peer gone.
+struct TSocketSend {
+  bool Failed = false;
+  size_t Count = 0;
+};
+
 // One OS socket, owned. Move-only; the destructor closes it. An empty TSocket (Valid()
 // false) is what failed or not-yet-made sockets look like.
 //
@@ -53,6 +60,8 @@ class TSocket {
   TSocketReceive Receive(char* buffer, size_t size, bool wait = true);
   // Sends every byte (never raising SIGPIPE); false when the peer is gone or a send timed out.
   bool SendAll(std::string_view data);
+  // Sends what the send buffer takes now, without waiting (never raising SIGPIPE).
+  TSocketSend SendSome(std::string_view data);
   // Timeouts for each single receive / send; 0 waits for ever.
   void SetReceiveTimeout(int milliseconds);
   void SetSendTimeout(int milliseconds);
@@ -63,8 +72,9 @@ class TSocket {
   void ShutdownBoth();
 
   // For a listening socket: takes one pending connection without blocking; an empty
-  // socket when none is pending.
-  TSocket Accept();
+  // socket when none is pending or it failed. `outOfHandles` tells the process's (or the
+  // system's) handle limit apart from an empty queue.
+  TSocket Accept(bool* outOfHandles = nullptr);
   // The local port the socket is bound to, 0 when unknown.
   int LocalPort() const;
 
@@ -84,6 +94,10 @@ TSocket ConnectTcp(const std::string& address, int port);
 
 // True when the IPv6 loopback address ::1 can be bound on this machine.
 bool LoopbackIpv6Available();
+
+// How many handles (sockets, files) this process may hold, after raising its own limit
+// toward `wanted` as far as the system allows.
+size_t RaiseHandleLimit(size_t wanted);
 
 // Waits until one of several listening sockets has a connection, or until Wake() is called
 // from any thread. The wake is sticky: once woken, every later Wait returns at once, so a

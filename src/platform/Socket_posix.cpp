@@ -6,10 +6,12 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -97,6 +99,16 @@ bool TSocket::SendAll(std::string_view data) {
   return true;
 }
 
+TSocketSend TSocket::SendSome(std::string_view data) {
+  for (;;) {
+    const ssize_t n = ::send(Fd(Native), data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) return {false, static_cast<size_t>(n)};
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {false, 0};
+    return {true, 0};
+  }
+}
+
 void TSocket::SetReceiveTimeout(int milliseconds) { SetTimeout(Fd(Native), SO_RCVTIMEO, milliseconds); }
 void TSocket::SetSendTimeout(int milliseconds) { SetTimeout(Fd(Native), SO_SNDTIMEO, milliseconds); }
 
@@ -104,7 +116,8 @@ void TSocket::ShutdownWrite() { ::shutdown(Fd(Native), SHUT_WR); }
 void TSocket::ShutdownRead() { ::shutdown(Fd(Native), SHUT_RD); }
 void TSocket::ShutdownBoth() { ::shutdown(Fd(Native), SHUT_RDWR); }
 
-TSocket TSocket::Accept() {
+TSocket TSocket::Accept(bool* outOfHandles) {
+  if (outOfHandles != nullptr) *outOfHandles = false;
   for (;;) {
 #ifdef __linux__
     const int fd = ::accept4(Fd(Native), nullptr, nullptr, SOCK_CLOEXEC);
@@ -119,7 +132,8 @@ TSocket TSocket::Accept() {
       SuppressSigPipe(fd);
       return TSocket(fd);
     }
-    if (errno == EINTR) continue;
+    if (errno == EINTR || errno == ECONNABORTED) continue;
+    if (outOfHandles != nullptr) *outOfHandles = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
     return TSocket();
   }
 }
@@ -173,6 +187,17 @@ bool LoopbackIpv6Available() {
   address.sin6_family = AF_INET6;
   address.sin6_addr = in6addr_loopback;
   return ::bind(Fd(socket.Handle()), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+size_t RaiseHandleLimit(size_t wanted) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min<rlim_t>(wanted, limit.rlim_max);
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  return limit.rlim_cur == RLIM_INFINITY ? wanted : static_cast<size_t>(limit.rlim_cur);
 }
 
 TSocketWaiter::TSocketWaiter() {

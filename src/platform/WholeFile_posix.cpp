@@ -1,15 +1,18 @@
 // POSIX: a replacement is created exclusively beside the target, fsync'ed, then renamed.
 #include "platform/WholeFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <random>
+#include <ctime>
+#include <optional>
 
 #include "platform/Exceptions.h"
 
@@ -25,16 +28,59 @@ namespace {
   throw EFOpenError(Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
 }
 
-// A name beside the target that no other writer (thread or process) picks: a per-process
-// random tag and a counter.
-std::string TemporaryName(const std::string& path) {
-  static const unsigned long long processTag = [] {
-    std::random_device device;
-    const auto now = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    return (static_cast<unsigned long long>(device()) << 32 ^ device()) ^ now;
-  }();
-  static std::atomic<unsigned> counter{0};
-  return Format("%s.%016llx%04x.tmp", path.c_str(), processTag, counter.fetch_add(1) & 0xFFFFu);
+// ".~trs-<process id>-<counter>.tmp" in the target's directory: fixed length (so a target
+// name at the file system's limit still leaves room), hidden, and marked with the process
+// that writes it, so that a later start can tell a crash's leftovers from a save under way.
+constexpr char ReplacementPrefix[] = ".~trs-";
+constexpr char ReplacementSuffix[] = ".tmp";
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ReplacementName(const std::string& path) {
+  static std::atomic<uint32_t> counter{0};
+  const std::string name = Format("%s%08x-%08x%s", ReplacementPrefix, static_cast<unsigned>(::getpid()),
+                                  static_cast<unsigned>(counter.fetch_add(1)), ReplacementSuffix);
+  return DirectoryOf(path) + name;
+}
+
+// The process id in a name of ReplacementName's form, or nullopt for any other name.
+std::optional<pid_t> ReplacementOwner(std::string_view name) {
+  constexpr size_t prefix = sizeof ReplacementPrefix - 1;
+  constexpr size_t suffix = sizeof ReplacementSuffix - 1;
+  if (name.size() != ReplacementNameLength || name.substr(0, prefix) != ReplacementPrefix ||
+      name.substr(name.size() - suffix) != ReplacementSuffix || name[prefix + 8] != '-')
+    return std::nullopt;
+  const auto hex = [](std::string_view digits) -> std::optional<uint32_t> {
+    uint32_t value = 0;
+    for (const char c : digits) {
+      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      if (digit < 0) return std::nullopt;
+      value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return value;
+  };
+  const std::optional<uint32_t> owner = hex(name.substr(prefix, 8));
+  if (!owner || !hex(name.substr(prefix + 9, 8))) return std::nullopt;
+  return static_cast<pid_t>(*owner);
+}
+
+// Earlier versions named the new file "<target>.<20 hex digits>.tmp", without the process;
+// such a file is a leftover once it is older than any save takes.
+constexpr time_t LegacyLeftoverAge = 10 * 60;
+
+bool IsLegacyReplacementName(std::string_view name) {
+  constexpr size_t tail = 1 + 20 + 4;  // ".", the digits, ".tmp"
+  if (name.size() <= tail || name.substr(name.size() - 4) != ".tmp" || name[name.size() - tail] != '.') return false;
+  const std::string_view digits = name.substr(name.size() - tail + 1, 20);
+  return std::all_of(digits.begin(), digits.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+bool ProcessRunning(pid_t process) {
+  // EPERM: it exists, under another user.
+  return process > 0 && (::kill(process, 0) == 0 || errno == EPERM);
 }
 
 int WriteAll(int handle, std::string_view bytes) {
@@ -54,7 +100,7 @@ class TTemporaryFile {
  public:
   explicit TTemporaryFile(const std::string& target) {
     for (int attempt = 0; attempt < 16 && Handle < 0; ++attempt) {
-      Path = TemporaryName(target);
+      Path = ReplacementName(target);
       Handle = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (Handle < 0 && errno != EEXIST) break;
     }
@@ -133,6 +179,27 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
   if (handle < 0) return false;
   const int error = WriteAll(handle, bytes);
   return ::close(handle) == 0 && error == 0;
+}
+
+size_t RemoveStaleReplacements(const std::string& directory) {
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) return 0;
+  const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + "/";
+  size_t removed = 0;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string path = prefix + entry->d_name;
+    bool stale = false;
+    if (const std::optional<pid_t> owner = ReplacementOwner(entry->d_name)) {
+      stale = *owner != ::getpid() && !ProcessRunning(*owner);
+    } else if (IsLegacyReplacementName(entry->d_name)) {
+      struct stat status {};
+      stale = ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && now - status.st_mtime > LegacyLeftoverAge;
+    }
+    if (stale && ::unlink(path.c_str()) == 0) ++removed;
+  }
+  ::closedir(listing);
+  return removed;
 }
 
 }  // namespace trs

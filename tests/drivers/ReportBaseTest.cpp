@@ -177,6 +177,34 @@ TEST_F(ReportBaseTest, FileNamesThatLeaveTheDataDirectoryAreRefused) {
   EXPECT_FALSE(fs::exists(Root / "product/escape.cds"));
 }
 
+TEST_F(ReportBaseTest, FileNamesWithControlCharactersAreRefused) {
+  Driver.Run("AddDataColumn", "A,");
+  Driver.Run("AddDataRow");
+  struct TCase {
+    std::string Name;
+    std::string Shown;  // how the error shows the name
+  };
+  const TCase cases[] = {
+      {std::string("a.cds\0.xml", 10), "a.cds\\x00.xml"},  // the file system would stop at the NUL
+      {"b\r\n.cds", "b\\x0D\\x0A.cds"},
+      {"c\t.cds", "c\\x09.cds"},
+      {"d\x1F.cds", "d\\x1F.cds"},
+  };
+  for (const TCase& c : cases) {
+    try {
+      Driver.Run("SaveDataTable", c.Name);
+      ADD_FAILURE() << c.Shown;
+    } catch (const EInvalidFileName& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "Invalid file name '" + c.Shown + "': a file name may not contain control characters");
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(Root / "product/data"));
+  // Bytes from 0x20 up, non-ASCII ones included, are ordinary name characters.
+  Driver.Run("SaveDataTable", "\x7F \xE4\xB8\xAD.cds");
+  EXPECT_TRUE(fs::exists(Root / "product/data" / "\x7F \xE4\xB8\xAD.cds"));
+}
+
 TEST_F(ReportBaseTest, UnknownTagFallsBackToTheProgramDirectory) {
   EXPECT_EQ(Driver.ProductDir(), (Root / "product").string() + "/");
   Driver.Tag("NoSuchProduct");

@@ -191,6 +191,58 @@ TEST(ReportServerPort, AChosenListenAddressIsTheOnlyBindingAndSurvivesAPortChang
   EXPECT_FALSE(ConnectTcp("::1", port).Valid());  // the loopback pair is not added
 }
 
+// The server's answer to a request a client began before a port change and finishes after it.
+std::string FinishAndRead(TSocket& client) {
+  EXPECT_TRUE(client.SendAll("\r\n"));
+  client.SetReceiveTimeout(10000);
+  std::string answer;
+  char buffer[4096];
+  for (TSocketReceive r = client.Receive(buffer, sizeof buffer); r.Kind == TSocketReceive::Data;
+       r = client.Receive(buffer, sizeof buffer))
+    answer.append(buffer, r.Count);
+  return answer;
+}
+
+// Two clients mid-request on a port: one the server has taken, one still queued for it.
+std::vector<TSocket> BeginRequests(int port) {
+  std::vector<TSocket> clients;
+  for (int i = 0; i < 2; ++i) {
+    if (i == 1) std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the first be taken
+    clients.push_back(ConnectTcp("127.0.0.1", port));
+    EXPECT_TRUE(clients.back().SendAll("GET /?Get=IsPrinting HTTP/1.1\r\n"));
+  }
+  return clients;
+}
+
+void ExpectAnswered(std::vector<TSocket>& clients) {
+  for (TSocket& client : clients) {
+    const std::string answer = FinishAndRead(client);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << answer;
+  }
+}
+
+TEST(ReportServerPort, MovingToThePortAlreadyServedChangesNothing) {
+  TReportServer server(0, "127.0.0.1");
+  const int port = server.BoundPorts().front();
+  std::vector<TSocket> clients = BeginRequests(port);
+  server.SetPort(port);  // CONFIG.CFG names the port it started on
+  EXPECT_TRUE(server.Listening());
+  EXPECT_EQ(server.BoundPorts(), std::vector<int>{port});
+  ExpectAnswered(clients);
+}
+
+TEST(ReportServerPort, AMoveStopsTakingConnectionsButAnswersThoseTaken) {
+  TReportServer server(0, "127.0.0.1");
+  const int oldPort = server.BoundPorts().front();
+  std::vector<TSocket> clients = BeginRequests(oldPort);
+  server.SetPort(0);
+  const int newPort = server.BoundPorts().front();
+  ASSERT_NE(newPort, oldPort);
+  EXPECT_FALSE(ConnectTcp("127.0.0.1", oldPort).Valid());
+  EXPECT_TRUE(ConnectTcp("127.0.0.1", newPort).Valid());
+  ExpectAnswered(clients);
+}
+
 TEST(ReportServerPort, AnAddressThatCannotBeListenedOnFailsConstruction) {
   EXPECT_THROW(TReportServer(0, "192.0.2.1"), Exception);  // not an address of this machine
 }

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -43,6 +45,54 @@ TEST(WholeFileTest, ReplacesInOneStepKeepingPermissionsAndLeavingNoTemporaryFile
   EXPECT_TRUE(AppendToFile((dir / "log").string(), "b\n"));
   EXPECT_EQ(ReadAll(dir / "log"), "a\nb\n");
   EXPECT_FALSE(AppendToFile((dir / "missing/log").string(), "x"));
+  fs::remove_all(dir);
+}
+
+TEST(WholeFileTest, ReplacesFilesWhoseNamesFillTheFileSystemLimit) {
+  const fs::path dir = fs::temp_directory_path() / ("trs-longname-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string name = std::string(251, 'n') + ".cds";  // 255 bytes, the usual limit
+  ReplaceFile((dir / name).string(), "one");
+  ReplaceFile((dir / name).string(), "two");
+  EXPECT_EQ(ReadAll(dir / name), "two");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  // A failure names the file asked for, not the new file beside it.
+  const fs::path missing = dir / "missing" / name;
+  try {
+    ReplaceFile(missing.string(), "x");
+    ADD_FAILURE() << "wrote into a missing directory";
+  } catch (const EFCreateError& error) {
+    EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + missing.string() + "\". No such file or directory");
+  }
+  fs::remove_all(dir);
+}
+
+TEST(WholeFileTest, RemovesOnlyTheLeftoversOfSavesThatEnded) {
+  const fs::path dir = fs::temp_directory_path() / ("trs-leftovers-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const auto name = [](pid_t process, unsigned counter) {
+    return Format(".~trs-%08x-%08x.tmp", static_cast<unsigned>(process), counter);
+  };
+  const std::string legacy = "t.cds.0123456789abcdef0123.tmp";
+  const std::string gone[] = {name(ended, 0), name(ended, 0xffffffff), "old-" + legacy};
+  const std::string kept[] = {
+      name(::getpid(), 3),   // this process: a save under way
+      name(::getppid(), 3),  // another process that runs
+      legacy,                // of an earlier version, but too fresh to tell
+      ".~trs-0000zzzz-00000001.tmp", name(ended, 1) + "x", "bills.cds", "t.cds.0123456789abcdef012.tmp",
+  };
+  for (const std::string& file : gone) std::ofstream(dir / file) << "x";
+  for (const std::string& file : kept) std::ofstream(dir / file) << "x";
+  fs::last_write_time(dir / ("old-" + legacy), fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+  EXPECT_EQ(RemoveStaleReplacements(dir.string()), std::size(gone));
+  for (const std::string& file : gone) EXPECT_FALSE(fs::exists(dir / file)) << file;
+  for (const std::string& file : kept) EXPECT_TRUE(fs::exists(dir / file)) << file;
+  EXPECT_EQ(RemoveStaleReplacements((dir / "missing").string()), 0u);
   fs::remove_all(dir);
 }
 
