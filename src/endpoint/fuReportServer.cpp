@@ -67,6 +67,8 @@ void TReportServer::ListenOn(int port) {
   Server->Start();
 }
 
+void TReportServer::SetMaxRequestMemory(uint64_t bytes) { Server->SetMaxRequestMemory(bytes); }
+
 void TReportServer::Stop() { Server->Stop(); }
 
 bool TReportServer::Listening() const { return Server->Active(); }

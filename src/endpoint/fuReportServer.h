@@ -41,6 +41,9 @@ class TReportServer {
   void SetPort(int port);
   void Stop();
   bool Listening() const;
+  // The most memory all requests being read may hold together; a body that would go beyond
+  // it is answered 503.
+  void SetMaxRequestMemory(uint64_t bytes);
   // The ports really listened on (differs from the asked port only for port 0).
   std::vector<int> BoundPorts() const;
 

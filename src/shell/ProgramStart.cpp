@@ -28,6 +28,18 @@ int InitialPort() {
   return StrToInt(text);
 }
 
+std::optional<uint64_t> RequestMemoryLimit() {
+  constexpr const char* name = "TALLYREPORTSRV_REQUEST_MEMORY_MB";
+  const char* text = std::getenv(name);
+  if (text == nullptr || *text == 0) return std::nullopt;
+  const std::optional<int32_t> mebibytes = TryStrToInt(text);
+  if (!mebibytes || *mebibytes < 1 || *mebibytes > (1 << 20)) {
+    LogLine(std::string(name) + "=" + text + " is not a number of MiB from 1 to 1048576; ignored");
+    return std::nullopt;
+  }
+  return static_cast<uint64_t>(*mebibytes) << 20;
+}
+
 std::unique_ptr<TSingleInstance> TakeSingleInstance() {
   auto guard = std::make_unique<TSingleInstance>(ApplicationTitleText);
   if (guard->Acquired()) return guard;

@@ -2,7 +2,9 @@
 // signals, the start-up port, the single-instance guard, the ready line and the end.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/ProcessControl.h"
@@ -18,6 +20,11 @@ constexpr const char* ApplicationTitleText = "TallyReportSever";
 // The port the endpoint starts on: 8086, or TALLYREPORTSRV_PORT when set (0: any free
 // port), so that tests and a second installation can run beside an installed copy.
 int InitialPort();
+
+// The memory all requests being read may hold together, from TALLYREPORTSRV_REQUEST_MEMORY_MB
+// (whole MiB, 1 to 1048576); none when it is unset. A value that is not such a number is
+// logged and ignored, so the server keeps its own limit.
+std::optional<uint64_t> RequestMemoryLimit();
 
 // Takes the single-instance guard. When another copy holds it, shows "程序已经运行..."
 // with the caption "提示" and returns null.

@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "shell/ConfigFile.h"
+#include "shell/ProgramStart.h"
 
 namespace trs {
 
@@ -40,6 +41,7 @@ TServiceShell::~TServiceShell() = default;
 
 void TServiceShell::CreateServer(int initialPort) {
   ReportServer = std::make_unique<TReportServer>(initialPort, ConfiguredListenAddress());
+  if (const std::optional<uint64_t> limit = RequestMemoryLimit()) ReportServer->SetMaxRequestMemory(*limit);
 }
 
 std::optional<std::string> TServiceShell::LoadPort() {

@@ -124,6 +124,25 @@ TEST(ProgramConnections, BodiesBeyondTheRequestMemoryAreRefusedWith503) {
   EXPECT_EQ(BodyOf(Get(program.Port(), "Get=IsPrinting")), "0");
 }
 
+TEST(ProgramConnections, TheRequestMemoryIsSetByTheEnvironment) {
+  TProgramOptions options;
+  options.Environment = {{"TALLYREPORTSRV_REQUEST_MEMORY_MB", "1"}};
+  TProgramUnderTest program(options);
+  TSocket client = Connect(program.Port());
+  ASSERT_TRUE(client.SendAll("POST /?Method=LoadDataFromJson HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n{"));
+  const std::string answer = ReadAll(client, 1500);
+  EXPECT_EQ(answer.rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << answer;
+  EXPECT_NE(BodyOf(answer).find(" 1048576 bytes "), std::string::npos) << answer;
+
+  // A value that is not a size is logged and the server keeps its own limit.
+  options.Environment = {{"TALLYREPORTSRV_REQUEST_MEMORY_MB", "lots"}};
+  TProgramUnderTest lenient(options);
+  TSocket other = Connect(lenient.Port());
+  ASSERT_TRUE(other.SendAll("POST /?Method=LoadDataFromJson HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n{"));
+  EXPECT_EQ(ReadAll(other, 500), "");  // still awaited
+  EXPECT_EQ(BodyOf(Get(lenient.Port(), "Get=IsPrinting")), "0");
+}
+
 TEST(ProgramConnections, PrivateNetworkPreflightsAreAllowed) {
   TProgramUnderTest program;
   const std::string answer = Exchange(program.Port(),
