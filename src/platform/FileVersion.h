@@ -44,8 +44,13 @@ inline constexpr char FixedFileInfoSection[] = ".vs_fixedfileinfo";
 // with the signature. Anything malformed or missing gives nothing; the image is untrusted.
 std::optional<TFixedFileInfo> ParseFixedFileInfo(std::string_view elfImage);
 
-// The record of the file at `path` (narrow text). A missing, unreadable or non-ELF file,
-// or one without the record, gives nothing. Reads only the parts of the file it needs.
+// The record of an ELF file at `path` (narrow text), read as ParseFixedFileInfo reads an
+// image. A missing, unreadable or non-ELF file, or one without the record, gives nothing.
+std::optional<TFixedFileInfo> ReadElfFixedFileInfo(const std::string& path);
+
+// The record of the program or library at `path` in this platform's form: the ELF record
+// on Linux, the version resource on Windows. A missing or unreadable file, or one without
+// a record, gives nothing.
 std::optional<TFixedFileInfo> ReadFixedFileInfo(const std::string& path);
 
 }  // namespace trs

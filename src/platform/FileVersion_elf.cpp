@@ -170,7 +170,7 @@ std::optional<TFixedFileInfo> ParseFixedFileInfo(std::string_view elfImage) {
   return Parse(image);
 }
 
-std::optional<TFixedFileInfo> ReadFixedFileInfo(const std::string& path) {
+std::optional<TFixedFileInfo> ReadElfFixedFileInfo(const std::string& path) {
   TFileSource image(path);
   return Parse(image);
 }
