@@ -1,6 +1,7 @@
 // The guard that lets one copy of the program run per desktop session.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace trs {
@@ -15,12 +16,15 @@ class TSingleInstance {
   TSingleInstance& operator=(const TSingleInstance&) = delete;
 
   // False when another process of this session already holds the guard.
-  bool Acquired() const { return Handle >= 0; }
+  bool Acquired() const { return Handle != NoHandle; }
   // Where the guard lives (for messages).
   const std::string& Path() const { return GuardPath; }
 
  private:
-  int Handle = -1;
+  // The OS's handle of the guard (a descriptor, or a Windows mutex handle), NoHandle when
+  // the guard is not held.
+  static constexpr std::intptr_t NoHandle = -1;
+  std::intptr_t Handle = NoHandle;
   std::string GuardPath;
 };
 

@@ -27,17 +27,19 @@ std::string GuardDirectory(std::string& suffix) {
 TSingleInstance::TSingleInstance(const std::string& name) {
   std::string suffix;
   GuardPath = GuardDirectory(suffix) + "/" + name + suffix + ".lock";
-  Handle = ::open(GuardPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (Handle < 0)
+  const int file = ::open(GuardPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (file < 0)
     throw Exception(Format("Cannot open the single-instance guard \"%s\".", GuardPath.c_str()));
-  if (::flock(Handle, LOCK_EX | LOCK_NB) != 0) {
-    ::close(Handle);
-    Handle = -1;
+  if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+    ::close(file);
+    return;
   }
+  Handle = file;
 }
 
 TSingleInstance::~TSingleInstance() {
-  if (Handle >= 0) ::close(Handle);  // closing releases the lock; the file stays for the next run
+  // Closing releases the lock; the file stays for the next run.
+  if (Handle != NoHandle) ::close(static_cast<int>(Handle));
 }
 
 }  // namespace trs
