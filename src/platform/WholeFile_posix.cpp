@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "platform/Exceptions.h"
+#include "platform/ReplacementNames.h"
 
 namespace trs {
 
@@ -26,56 +27,6 @@ namespace {
 
 [[noreturn]] void ThrowOpenError(const std::string& path, int error) {
   throw EFOpenError(Format("Cannot open file \"%s\". %s", path.c_str(), std::strerror(error)));
-}
-
-// ".~trs-<process id>-<counter>.tmp" in the target's directory: fixed length (so a target
-// name at the file system's limit still leaves room), hidden, and marked with the process
-// that writes it, so that a later start can tell a crash's leftovers from a save under way.
-constexpr char ReplacementPrefix[] = ".~trs-";
-constexpr char ReplacementSuffix[] = ".tmp";
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string ReplacementName(const std::string& path) {
-  static std::atomic<uint32_t> counter{0};
-  const std::string name = Format("%s%08x-%08x%s", ReplacementPrefix, static_cast<unsigned>(::getpid()),
-                                  static_cast<unsigned>(counter.fetch_add(1)), ReplacementSuffix);
-  return DirectoryOf(path) + name;
-}
-
-// The process id in a name of ReplacementName's form, or nullopt for any other name.
-std::optional<pid_t> ReplacementOwner(std::string_view name) {
-  constexpr size_t prefix = sizeof ReplacementPrefix - 1;
-  constexpr size_t suffix = sizeof ReplacementSuffix - 1;
-  if (name.size() != ReplacementNameLength || name.substr(0, prefix) != ReplacementPrefix ||
-      name.substr(name.size() - suffix) != ReplacementSuffix || name[prefix + 8] != '-')
-    return std::nullopt;
-  const auto hex = [](std::string_view digits) -> std::optional<uint32_t> {
-    uint32_t value = 0;
-    for (const char c : digits) {
-      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-      if (digit < 0) return std::nullopt;
-      value = value << 4 | static_cast<uint32_t>(digit);
-    }
-    return value;
-  };
-  const std::optional<uint32_t> owner = hex(name.substr(prefix, 8));
-  if (!owner || !hex(name.substr(prefix + 9, 8))) return std::nullopt;
-  return static_cast<pid_t>(*owner);
-}
-
-// Earlier versions named the new file "<target>.<20 hex digits>.tmp", without the process;
-// such a file is a leftover once it is older than any save takes.
-constexpr time_t LegacyLeftoverAge = 10 * 60;
-
-bool IsLegacyReplacementName(std::string_view name) {
-  constexpr size_t tail = 1 + 20 + 4;  // ".", the digits, ".tmp"
-  if (name.size() <= tail || name.substr(name.size() - 4) != ".tmp" || name[name.size() - tail] != '.') return false;
-  const std::string_view digits = name.substr(name.size() - tail + 1, 20);
-  return std::all_of(digits.begin(), digits.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 bool ProcessRunning(pid_t process) {
@@ -100,7 +51,7 @@ class TTemporaryFile {
  public:
   explicit TTemporaryFile(const std::string& target) {
     for (int attempt = 0; attempt < 16 && Handle < 0; ++attempt) {
-      Path = ReplacementName(target);
+      Path = ReplacementName(target, static_cast<uint32_t>(::getpid()));
       Handle = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (Handle < 0 && errno != EEXIST) break;
     }
@@ -190,11 +141,12 @@ size_t RemoveStaleReplacements(const std::string& directory) {
   while (const dirent* entry = ::readdir(listing)) {
     const std::string path = prefix + entry->d_name;
     bool stale = false;
-    if (const std::optional<pid_t> owner = ReplacementOwner(entry->d_name)) {
-      stale = *owner != ::getpid() && !ProcessRunning(*owner);
+    if (const std::optional<uint32_t> owner = ReplacementOwner(entry->d_name)) {
+      const auto process = static_cast<pid_t>(*owner);
+      stale = process != ::getpid() && !ProcessRunning(process);
     } else if (IsLegacyReplacementName(entry->d_name)) {
       struct stat status {};
-      stale = ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && now - status.st_mtime > LegacyLeftoverAge;
+      stale = ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && now - status.st_mtime > LegacyLeftoverSeconds;
     }
     if (stale && ::unlink(path.c_str()) == 0) ++removed;
   }
