@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/Socket.h"
 
@@ -47,9 +48,9 @@ class TPoller {
   TEvent Wait();
 
  private:
-  TSocket::TNative Native = TSocket::InvalidNative;
-  TSocket::TNative Timer = TSocket::InvalidNative;
-  TSocket::TNative QuitSignal = TSocket::InvalidNative;
+  // The OS's objects behind the poller, defined by each platform's source.
+  struct TState;
+  std::unique_ptr<TState> State;
 };
 
 }  // namespace trs

@@ -34,45 +34,45 @@ bool Control(TSocket::TNative epoll, int operation, TSocket::TNative fd, uint32_
 
 }  // namespace
 
-TPoller::TPoller() {
+// The epoll set, the timer and the quit signal, closed when the poller goes.
+struct TPoller::TState {
+  TSocket::TNative Native = TSocket::InvalidNative;
+  TSocket::TNative Timer = TSocket::InvalidNative;
+  TSocket::TNative QuitSignal = TSocket::InvalidNative;
+
+  ~TState() {
+    for (TSocket::TNative fd : {QuitSignal, Timer, Native})
+      if (fd != TSocket::InvalidNative) ::close(Fd(fd));
+  }
+};
+
+TPoller::TPoller() : State(std::make_unique<TState>()) {
   const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
   if (epoll < 0) ThrowSystemError(errno);
-  Native = epoll;
+  State->Native = epoll;
   const int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
   const int quit = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  Timer = timer;
-  QuitSignal = quit;
-  if (timer < 0 || quit < 0) {
-    const int error = errno;
-    this->~TPoller();
-    ThrowSystemError(error);
-  }
-  if (!Control(Native, EPOLL_CTL_ADD, Timer, EPOLLIN | EPOLLONESHOT, TimerToken) ||
-      !Control(Native, EPOLL_CTL_ADD, QuitSignal, EPOLLIN, QuitToken)) {
-    const int error = errno;
-    this->~TPoller();
-    ThrowSystemError(error);
-  }
+  State->Timer = timer;
+  State->QuitSignal = quit;
+  if (timer < 0 || quit < 0) ThrowSystemError(errno);
+  if (!Control(State->Native, EPOLL_CTL_ADD, State->Timer, EPOLLIN | EPOLLONESHOT, TimerToken) ||
+      !Control(State->Native, EPOLL_CTL_ADD, State->QuitSignal, EPOLLIN, QuitToken))
+    ThrowSystemError(errno);
 }
 
-TPoller::~TPoller() {
-  for (TSocket::TNative* fd : {&QuitSignal, &Timer, &Native}) {
-    if (*fd != TSocket::InvalidNative) ::close(Fd(*fd));
-    *fd = TSocket::InvalidNative;
-  }
-}
+TPoller::~TPoller() = default;
 
 bool TPoller::Watch(const TSocket& socket, uint64_t token, TInterest interest) {
-  return Control(Native, EPOLL_CTL_ADD, socket.Handle(), EventsOf(interest), token);
+  return Control(State->Native, EPOLL_CTL_ADD, socket.Handle(), EventsOf(interest), token);
 }
 
 bool TPoller::Rearm(const TSocket& socket, uint64_t token, TInterest interest) {
-  return Control(Native, EPOLL_CTL_MOD, socket.Handle(), EventsOf(interest), token);
+  return Control(State->Native, EPOLL_CTL_MOD, socket.Handle(), EventsOf(interest), token);
 }
 
 void TPoller::Forget(const TSocket& socket) {
   epoll_event unused{};
-  ::epoll_ctl(Fd(Native), EPOLL_CTL_DEL, Fd(socket.Handle()), &unused);
+  ::epoll_ctl(Fd(State->Native), EPOLL_CTL_DEL, Fd(socket.Handle()), &unused);
 }
 
 void TPoller::ArmTimer(int milliseconds) {
@@ -80,19 +80,19 @@ void TPoller::ArmTimer(int milliseconds) {
   itimerspec when{};
   when.it_value.tv_sec = milliseconds / 1000;
   when.it_value.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-  ::timerfd_settime(Fd(Timer), 0, &when, nullptr);
-  Control(Native, EPOLL_CTL_MOD, Timer, EPOLLIN | EPOLLONESHOT, TimerToken);
+  ::timerfd_settime(Fd(State->Timer), 0, &when, nullptr);
+  Control(State->Native, EPOLL_CTL_MOD, State->Timer, EPOLLIN | EPOLLONESHOT, TimerToken);
 }
 
 void TPoller::Quit() {
   const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(Fd(QuitSignal), &one, sizeof one);
+  [[maybe_unused]] const ssize_t written = ::write(Fd(State->QuitSignal), &one, sizeof one);
 }
 
 TPoller::TEvent TPoller::Wait() {
   for (;;) {
     epoll_event event{};
-    const int count = ::epoll_wait(Fd(Native), &event, 1, -1);
+    const int count = ::epoll_wait(Fd(State->Native), &event, 1, -1);
     if (count < 0) {
       if (errno == EINTR) continue;
       ThrowSystemError(errno);
@@ -101,7 +101,7 @@ TPoller::TEvent TPoller::Wait() {
     if (event.data.u64 == TimerToken) {
       // Consumed, so that the next arming starts from an unexpired timer.
       uint64_t expirations = 0;
-      [[maybe_unused]] const ssize_t got = ::read(Fd(Timer), &expirations, sizeof expirations);
+      [[maybe_unused]] const ssize_t got = ::read(Fd(State->Timer), &expirations, sizeof expirations);
     }
     return TEvent{event.data.u64};
   }
