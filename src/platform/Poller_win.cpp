@@ -3,6 +3,8 @@
 // to one waiting thread through a queue. A socket reports once and is disarmed until
 // Rearm, as with one-shot epoll. The poll thread is woken (to pick up new arms, a timer or
 // the quit) by a byte on a loopback socket pair, which it drains.
+#include "platform/Win32_win.h"  // first: the lean windows.h that Winsock builds on
+
 #include <winsock2.h>
 
 #include <chrono>
@@ -14,7 +16,6 @@
 #include "platform/Exceptions.h"
 #include "platform/Mutex.h"
 #include "platform/Poller.h"
-#include "platform/Win32_win.h"
 
 namespace trs {
 

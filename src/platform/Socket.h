@@ -42,7 +42,13 @@ class TSocket {
   explicit TSocket(TNative native) : Native(native) {}
   ~TSocket() { Close(); }
   TSocket(TSocket&& other) noexcept : Native(other.Release()) {}
-  TSocket& operator=(TSocket&& other) noexcept;
+  TSocket& operator=(TSocket&& other) noexcept {
+    if (this != &other) {
+      Close();
+      Native = other.Release();
+    }
+    return *this;
+  }
   TSocket(const TSocket&) = delete;
   TSocket& operator=(const TSocket&) = delete;
 

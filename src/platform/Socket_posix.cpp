@@ -64,14 +64,6 @@ void SetTimeout(int fd, int option, int milliseconds) {
 
 }  // namespace
 
-TSocket& TSocket::operator=(TSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    Native = other.Release();
-  }
-  return *this;
-}
-
 void TSocket::Close() {
   if (Native != InvalidNative) ::close(Fd(Release()));
 }

@@ -4,6 +4,8 @@
 // receive and send timeouts. A blocking call in one thread is woken by CancelIoEx from
 // another, since shutdown() alone does not wake it. Listeners use SO_EXCLUSIVEADDRUSE, so no
 // other program can bind the same port beside the service.
+#include "platform/Win32_win.h"  // first: the lean windows.h that Winsock builds on
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -12,7 +14,6 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Socket.h"
-#include "platform/Win32_win.h"
 
 namespace trs {
 
@@ -78,14 +79,6 @@ bool ReadableNow(SOCKET socket) {
 int ChunkOf(size_t size) { return static_cast<int>(std::min<size_t>(size, 1u << 30)); }
 
 }  // namespace
-
-TSocket& TSocket::operator=(TSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    Native = other.Release();
-  }
-  return *this;
-}
 
 void TSocket::Close() {
   if (Native != InvalidNative) ::closesocket(Raw(Release()));

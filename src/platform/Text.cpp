@@ -1,9 +1,21 @@
-// The locale-free part of the text model: case, trimming and the body/result codecs.
+// The platform-neutral part of the text model: case, trimming, the body/result codecs and
+// the narrow page <-> UTF-8 conversions built on each platform's narrow <-> wide ones.
 #include "platform/Text.h"
 
 #include "platform/Utf8.h"
 
 namespace trs {
+
+// Through UTF-16, whatever the narrow page's platform conversion is.
+std::string NarrowToUtf8(std::string_view text) {
+  if (NarrowIsUtf8()) return std::string(text);
+  return utf8::FromUtf16(NarrowToWide(text));
+}
+
+std::string Utf8ToNarrow(std::string_view text) {
+  if (NarrowIsUtf8()) return std::string(text);
+  return WideToNarrow(utf8::ToUtf16(text));
+}
 
 WideString DecodeUtf8Body(std::string_view body) {
   WideString text;

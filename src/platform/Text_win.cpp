@@ -112,16 +112,6 @@ std::string WideToNarrow(std::u16string_view text) {
   return out;
 }
 
-std::string NarrowToUtf8(std::string_view text) {
-  if (NarrowIsUtf8()) return std::string(text);
-  return utf8::FromUtf16(NarrowToWide(text));
-}
-
-std::string Utf8ToNarrow(std::string_view text) {
-  if (NarrowIsUtf8()) return std::string(text);
-  return WideToNarrow(utf8::ToUtf16(text));
-}
-
 size_t NarrowCutLength(std::string_view text, size_t maxBytes) {
   if (text.size() <= maxBytes) return text.size();
   if (NarrowIsUtf8()) return utf8::PrefixLength(text, maxBytes);
