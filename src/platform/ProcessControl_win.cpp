@@ -2,6 +2,11 @@
 // console, logging off, shutting down). The system calls the handler on a thread of its
 // own; the handler only queues the request, and the watcher thread calls `onStop`, as the
 // signal thread does on Linux. Ctrl+C counts as SIGINT, every other event as SIGTERM.
+//
+// For Ctrl+C and Ctrl+Break the handler returns at once. For closing, logging off and shutting
+// down the system ends the process as soon as the handler returns, so there the handler never
+// returns: the program stops in its own time and exits, or the system ends it after its grace
+// period (about 5 s).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +41,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     requests.Pending.push_back(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
   }
   requests.Changed.NotifyAll();
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) ::Sleep(INFINITE);
   return TRUE;  // handled: the default handler would end the process at once
 }
 
@@ -85,7 +91,10 @@ void TStopSignalWatcher::Stop() {
 
 void ExitProcessNow(int status) {
   std::fflush(nullptr);
-  std::_Exit(status);
+  // Unlike ExitProcess, no library is told of the exit: an engine whose windows are still
+  // open on other threads gets no chance to hang the exit in its detach code.
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(status));
+  std::_Exit(status);  // only if the system refused
 }
 
 }  // namespace trs

@@ -72,8 +72,9 @@ void InitNarrowCodePage() { UseNarrowCodePage("CP" + std::to_string(::GetACP()))
 
 void UseNarrowCodePage(const std::string& codeset) {
   const UINT page = PageOfName(codeset);
-  // An unknown name keeps the system's own page, which the program's files are written in.
-  NarrowPage = page != 0 ? page : ::GetACP();
+  // An unknown name, or a page this system cannot convert (Wine lacks GB18030), keeps the
+  // system's own page, which the program's files are written in.
+  NarrowPage = page == Utf8Page || (page != 0 && ::IsValidCodePage(page)) ? page : ::GetACP();
 }
 
 bool NarrowIsUtf8() { return Page() == Utf8Page; }
@@ -103,12 +104,15 @@ std::string WideToNarrow(std::u16string_view text) {
   if (text.empty()) return {};
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int size = static_cast<int>(text.size());
-  // Pages that can't hold every character put "?" in place of the missing ones; GB18030
-  // holds them all and takes no replacement character.
-  const char* replacement = Page() == Gb18030Page ? nullptr : "?";
-  const int length = ::WideCharToMultiByte(Page(), 0, wide, size, nullptr, 0, replacement, nullptr);
+  // Pages that can't hold every character put "?" in place of the missing ones, without the
+  // system's "best fit" look-alikes (A for U+0100, 8 for U+221E), which would change the text
+  // silently. GB18030 holds every character and takes neither the flag nor a replacement.
+  const bool everyCharacter = Page() == Gb18030Page;
+  const DWORD flags = everyCharacter ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* replacement = everyCharacter ? nullptr : "?";
+  const int length = ::WideCharToMultiByte(Page(), flags, wide, size, nullptr, 0, replacement, nullptr);
   std::string out(static_cast<size_t>(length > 0 ? length : 0), '\0');
-  if (length > 0) ::WideCharToMultiByte(Page(), 0, wide, size, out.data(), length, replacement, nullptr);
+  if (length > 0) ::WideCharToMultiByte(Page(), flags, wide, size, out.data(), length, replacement, nullptr);
   return out;
 }
 

@@ -1,6 +1,7 @@
 // Windows: a replacement is created exclusively beside the target, flushed, then moved over
-// it with MoveFileExW (replace, write-through). Files are opened with delete sharing, so a
-// reader never blocks a replacement.
+// it with MoveFileExW (replace, write-through). Files are opened with delete sharing, yet the
+// system may still refuse to move over a file that someone has open (a reader of ours, a
+// virus scanner), so the move is retried for a moment before the save fails.
 #include <vector>
 
 #include "platform/Exceptions.h"
@@ -31,6 +32,19 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
   }
   return ERROR_SUCCESS;
 }
+
+// A move over a file that another handle holds open fails with one of these until it closes.
+bool TargetBusy(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+constexpr int MoveAttempts = 20;
+constexpr DWORD MoveRetryMilliseconds = 50;
+
+// Appenders take an exclusive lock on one byte far beyond any real end of file before they
+// write: Wine gives append-only handles no atomic append, so without it concurrent entries
+// overwrite each other there. Being past the end, the lock never blocks a reader.
+constexpr DWORD AppendLockOffsetLow = 0xFFFFFFFE;
+constexpr DWORD AppendLockOffsetHigh = 0x7FFFFFFF;
 
 bool ProcessRunning(uint32_t process) {
   win32::THandle handle(::OpenProcess(SYNCHRONIZE, FALSE, process));
@@ -73,8 +87,12 @@ class TTemporaryFile {
     const std::wstring to = win32::Widen(target);
     // The new file is hidden only while it is being written.
     ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!::MoveFileExW(Path.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return ::GetLastError();
+    for (int attempt = 1;; ++attempt) {
+      if (::MoveFileExW(Path.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+      const DWORD error = ::GetLastError();
+      if (!TargetBusy(error) || attempt == MoveAttempts) return error;
+      ::Sleep(MoveRetryMilliseconds);
+    }
     Path.clear();
     return ERROR_SUCCESS;
   }
@@ -111,11 +129,19 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
-  // FILE_APPEND_DATA alone makes every write land at the end, as O_APPEND does.
-  win32::THandle file(::CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA, ShareAll, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Without FILE_WRITE_DATA every write lands at the end, as with O_APPEND; FILE_READ_DATA is
+  // there because the system locks only for handles that may read or write data.
+  win32::THandle file(::CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA, ShareAll, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return false;
-  return WriteAll(file.Get(), bytes) == ERROR_SUCCESS;
+  OVERLAPPED lockPlace{};
+  lockPlace.Offset = AppendLockOffsetLow;
+  lockPlace.OffsetHigh = AppendLockOffsetHigh;
+  // Closing the handle releases the lock, so a writer that dies holds it no longer.
+  const bool locked = ::LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockPlace);
+  const bool written = WriteAll(file.Get(), bytes) == ERROR_SUCCESS;
+  if (locked) ::UnlockFileEx(file.Get(), 0, 1, 0, &lockPlace);
+  return written;
 }
 
 size_t RemoveStaleReplacements(const std::string& directory) {
