@@ -1,14 +1,15 @@
 // Windows: Winsock has no readiness set that several threads can wait on, so one thread of
-// the poller's own runs WSAPoll over the armed sockets and hands each ready socket's token
-// to one waiting thread through a queue. A socket reports once and is disarmed until
-// Rearm, as with one-shot epoll. The poll thread is woken (to pick up new arms, a timer or
-// the quit) by a byte on a loopback socket pair, which it drains.
+// the poller's own runs WSAPoll over the armed sockets and posts each ready socket's token to
+// an I/O completion port, where the server's threads wait: the system wakes exactly one of
+// them per token (the one that waited last, whose stack is still warm). A socket reports once
+// and is disarmed until Rearm, as with one-shot epoll. The poll thread is woken (to pick up
+// new arms, a timer or the quit) by a byte on a loopback socket pair, which it drains.
 #include "platform/Win32_win.h"  // first: the lean windows.h that Winsock builds on
 
 #include <winsock2.h>
 
+#include <atomic>
 #include <chrono>
-#include <deque>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -59,30 +60,35 @@ struct TWatch {
   bool Armed = false;
 };
 
+// The completion port the waiting threads take tokens from; the token is the completion key.
+win32::THandle MakeCompletionPort() {
+  win32::THandle port(::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0));
+  if (!port.Valid()) throw Exception("The poller's completion port cannot be made: " + win32::SystemErrorText(::GetLastError()));
+  return port;
+}
+
 }  // namespace
 
 struct TPoller::TState {
   TMutex Lock;
-  TConditionVariable EventsQueued;
   std::unordered_map<SOCKET, TWatch> Watched TRS_GUARDED_BY(Lock);
-  std::deque<uint64_t> Events TRS_GUARDED_BY(Lock);
   bool TimerArmed TRS_GUARDED_BY(Lock) = false;
   TClock::time_point TimerDue TRS_GUARDED_BY(Lock);
-  bool Quitting TRS_GUARDED_BY(Lock) = false;
+  std::atomic<bool> Quitting{false};
 
   // Made before the thread starts and closed after it ends.
+  win32::THandle Port = MakeCompletionPort();
   TWakePair Wake;
   std::thread PollThread;
 
   TState() { PollThread = std::thread([this] { Poll(); }); }
   ~TState() {
-    {
-      TLockGuard lock(Lock);
-      Quitting = true;
-    }
+    Quitting = true;
     WakePollThread();
     PollThread.join();
   }
+
+  void Post(uint64_t token) { ::PostQueuedCompletionStatus(Port.Get(), 0, static_cast<ULONG_PTR>(token), nullptr); }
 
   void WakePollThread() { Wake.Wake(); }
 
@@ -93,9 +99,9 @@ struct TPoller::TState {
     for (;;) {
       int timeout = -1;
       entries.clear();
+      if (Quitting) return;
       {
         TLockGuard lock(Lock);
-        if (Quitting) return;
         for (const auto& [socket, watch] : Watched)
           if (watch.Armed) entries.push_back({socket, watch.Events, 0});
         if (TimerArmed) {
@@ -110,24 +116,18 @@ struct TPoller::TState {
         continue;
       }
       if (entries.back().revents != 0) Wake.Drain();
-      bool queued = false;
-      {
-        TLockGuard lock(Lock);
-        for (size_t i = 0; i + 1 < entries.size(); ++i) {
-          if (entries[i].revents == 0) continue;
-          const auto found = Watched.find(entries[i].fd);
-          if (found == Watched.end() || !found->second.Armed) continue;
-          found->second.Armed = false;
-          Events.push_back(found->second.Token);
-          queued = true;
-        }
-        if (TimerArmed && TClock::now() >= TimerDue) {
-          TimerArmed = false;
-          Events.push_back(TimerToken);
-          queued = true;
-        }
+      TLockGuard lock(Lock);
+      for (size_t i = 0; i + 1 < entries.size(); ++i) {
+        if (entries[i].revents == 0) continue;
+        const auto found = Watched.find(entries[i].fd);
+        if (found == Watched.end() || !found->second.Armed) continue;
+        found->second.Armed = false;
+        Post(found->second.Token);
       }
-      if (queued) EventsQueued.NotifyAll();
+      if (TimerArmed && TClock::now() >= TimerDue) {
+        TimerArmed = false;
+        Post(TimerToken);
+      }
     }
   }
 
@@ -173,23 +173,24 @@ void TPoller::ArmTimer(int milliseconds) {
 }
 
 void TPoller::Quit() {
-  {
-    TLockGuard lock(State->Lock);
-    State->Quitting = true;
-  }
-  State->EventsQueued.NotifyAll();
+  State->Quitting = true;
+  State->Post(QuitToken);
   State->WakePollThread();
 }
 
 TPoller::TEvent TPoller::Wait() {
-  TUniqueLock lock(State->Lock);
-  State->EventsQueued.Wait(State->Lock, [this]() TRS_REQUIRES(State->Lock) {
-    return State->Quitting || !State->Events.empty();
-  });
   if (State->Quitting) return TEvent{QuitToken};
-  const uint64_t token = State->Events.front();
-  State->Events.pop_front();
-  return TEvent{token};
+  DWORD bytes = 0;
+  ULONG_PTR key = 0;
+  OVERLAPPED* overlapped = nullptr;
+  if (!::GetQueuedCompletionStatus(State->Port.Get(), &bytes, &key, &overlapped, INFINITE) && overlapped == nullptr)
+    throw Exception("The poller's wait failed: " + win32::SystemErrorText(::GetLastError()));
+  if (State->Quitting) {
+    // The quit is one posting for any number of waiters: each passes it on to the next.
+    State->Post(QuitToken);
+    return TEvent{QuitToken};
+  }
+  return TEvent{static_cast<uint64_t>(key)};
 }
 
 }  // namespace trs
