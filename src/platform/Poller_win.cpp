@@ -131,11 +131,14 @@ struct TPoller::TState {
     }
   }
 
-  bool Arm(const TSocket& socket, uint64_t token, TInterest interest) {
+  // Watching adds the socket; rearming only sets a watched one going again, so a socket
+  // forgotten meanwhile (and perhaps closed) is never polled.
+  bool Arm(const TSocket& socket, uint64_t token, TInterest interest, bool add) {
     {
       TLockGuard lock(Lock);
-      Watched[Raw(socket.Handle())] = TWatch{token, static_cast<SHORT>(interest == Readable ? POLLRDNORM : POLLWRNORM),
-                                             true};
+      const SOCKET raw = Raw(socket.Handle());
+      if (!add && Watched.count(raw) == 0) return false;
+      Watched[raw] = TWatch{token, static_cast<SHORT>(interest == Readable ? POLLRDNORM : POLLWRNORM), true};
     }
     WakePollThread();
     return true;
@@ -147,11 +150,11 @@ TPoller::TPoller() : State(std::make_unique<TState>()) {}
 TPoller::~TPoller() = default;
 
 bool TPoller::Watch(const TSocket& socket, uint64_t token, TInterest interest) {
-  return State->Arm(socket, token, interest);
+  return State->Arm(socket, token, interest, true);
 }
 
 bool TPoller::Rearm(const TSocket& socket, uint64_t token, TInterest interest) {
-  return State->Arm(socket, token, interest);
+  return State->Arm(socket, token, interest, false);
 }
 
 void TPoller::Forget(const TSocket& socket) {
