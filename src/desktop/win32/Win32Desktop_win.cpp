@@ -7,6 +7,7 @@
 #include "desktop/AniCursor.h"
 #include "desktop/LogLine.h"
 #include "desktop/win32/Win32ProgressView.h"
+#include "desktop/win32/WindowHandle_win.h"
 #include "platform/Exceptions.h"
 #include "platform/Win32_win.h"
 
@@ -14,14 +15,15 @@ namespace trs {
 
 namespace {
 
+using win32::AsHandle;
+using win32::AsHwnd;
+
 // The message-only window's messages: run the next posted work; end the message loop.
 constexpr UINT RunPostedWorkMessage = WM_APP;
 constexpr UINT QuitLoopMessage = WM_APP + 1;
 
 const wchar_t* const MessageWindowClass = L"TallyReportSrvMainThread";
 
-HWND AsHwnd(TWindowHandle window) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(window)); }
-TWindowHandle AsHandle(HWND window) { return static_cast<TWindowHandle>(reinterpret_cast<uintptr_t>(window)); }
 
 LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* desktop = reinterpret_cast<TWin32Desktop*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -99,7 +101,10 @@ bool Win32DesktopAvailable(std::string& problem) {
   HWND probe = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
                                  nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (probe == nullptr) {
-    problem = "no window can be created on this desktop: " + win32::SystemErrorText(::GetLastError());
+    // Without a display the system may give no reason at all.
+    const DWORD error = ::GetLastError();
+    problem = "no window can be created in this session";
+    if (error != ERROR_SUCCESS) problem += ": " + win32::SystemErrorText(error);
     return false;
   }
   ::DestroyWindow(probe);
