@@ -56,6 +56,8 @@ class TWin32MainForm {
   std::uintptr_t TrayMenu() const;
   // Whether the tray icon is in the notification area.
   bool TrayIconShown() const;
+  // Takes the icon out of the notification area (the destructor does it too).
+  void RemoveTrayIcon();
 
   // The form's window procedure (with the system's types as integers).
   std::intptr_t HandleMessage(TWindowHandle window, unsigned message, std::uintptr_t wParam,

@@ -204,13 +204,7 @@ TWin32MainForm::TWin32MainForm(TWin32Desktop& desktop)
 TWin32MainForm::~TWin32MainForm() {
   TWindows& w = *Windows;
   // The icon goes before the endpoint, as the form's destruction has it.
-  if (w.IconShown) {
-    NOTIFYICONDATAW icon{};
-    icon.cbSize = sizeof(icon);
-    icon.hWnd = w.Form;
-    icon.uID = TrayIconId;
-    ::Shell_NotifyIconW(NIM_DELETE, &icon);
-  }
+  RemoveTrayIcon();
   ::SetWindowLongPtrW(w.Form, GWLP_USERDATA, 0);
   ::DestroyWindow(w.Form);
   ::DestroyMenu(w.Menu);
@@ -263,6 +257,17 @@ void TWin32MainForm::AddTrayIcon() {
   // the icon.
   LogLine("the tray icon cannot be added yet (" + win32::SystemErrorText(::GetLastError()) +
           "); the service runs on, and the icon comes when the task bar starts");
+}
+
+void TWin32MainForm::RemoveTrayIcon() {
+  TWindows& w = *Windows;
+  if (!w.IconShown) return;
+  NOTIFYICONDATAW icon{};
+  icon.cbSize = sizeof(icon);
+  icon.hWnd = w.Form;
+  icon.uID = TrayIconId;
+  ::Shell_NotifyIconW(NIM_DELETE, &icon);
+  w.IconShown = false;
 }
 
 void TWin32MainForm::ShowTrayMenu() {
