@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, Win32PortButtonTest,
                          ::testing::Values(TPortButtonCase{"FreePort", true}, TPortButtonCase{"NoPort", false}),
                          [](const ::testing::TestParamInfo<TPortButtonCase>& testCase) { return std::string(testCase.param.Name); });
 
-TEST_F(Win32MainFormTest, ClosingTheFormHidesItAndTheExitItemStopsTheServiceAndTheLoop) {
+TEST_F(Win32MainFormTest, ClosingTheFormOnlyHidesIt) {
   WriteFile(ConfigFileName(), "PORT=\r\nEND\r\n");
   TWin32MainForm form(*Desktop);
   ASSERT_TRUE(form.FormCreate(FreePort()));
@@ -180,11 +180,42 @@ TEST_F(Win32MainFormTest, ClosingTheFormHidesItAndTheExitItemStopsTheServiceAndT
   ::SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_TRUE(::IsWindow(window));
   EXPECT_FALSE(::IsWindowVisible(window));
-
-  Desktop->PostToMainThread([&form] { form.MenuCommand(TWin32MainForm::ExitCommand); });
-  EXPECT_TRUE(RunLoopWithin(10s));
-  EXPECT_EQ(form.Shell().ListeningPortsText(), "");
+  EXPECT_FALSE(form.Shell().ListeningPortsText().empty());
 }
+
+// The ways the tray program ends: the menu's exit item, and the end of the session (the
+// service must have stopped by the time the message returns).
+struct TEndCase {
+  const char* Name;
+  void (*End)(TWin32MainForm& form);
+};
+
+class Win32ProgramEndTest : public Win32MainFormTest, public ::testing::WithParamInterface<TEndCase> {};
+
+TEST_P(Win32ProgramEndTest, TheServiceStopsAndTheMessageLoopEnds) {
+  WriteFile(ConfigFileName(), "PORT=\r\nEND\r\n");
+  TWin32MainForm form(*Desktop);
+  ASSERT_TRUE(form.FormCreate(FreePort()));
+  std::string portsAfterEnd = "not ended";
+  Desktop->PostToMainThread([&form, &portsAfterEnd] {
+    GetParam().End(form);
+    portsAfterEnd = form.Shell().ListeningPortsText();
+  });
+  EXPECT_TRUE(RunLoopWithin(10s));
+  EXPECT_EQ(portsAfterEnd, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, Win32ProgramEndTest,
+    ::testing::Values(
+        TEndCase{"ExitItem", [](TWin32MainForm& form) { form.MenuCommand(TWin32MainForm::ExitCommand); }},
+        TEndCase{"SessionEnd",
+                 [](TWin32MainForm& form) {
+                   const HWND window = AsHwnd(form.Window());
+                   if (::SendMessageW(window, WM_QUERYENDSESSION, 0, 0) != FALSE)
+                     ::SendMessageW(window, WM_ENDSESSION, TRUE, 0);
+                 }}),
+    [](const ::testing::TestParamInfo<TEndCase>& testCase) { return std::string(testCase.param.Name); });
 
 }  // namespace
 }  // namespace trs::test

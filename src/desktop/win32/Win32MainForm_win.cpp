@@ -392,6 +392,18 @@ std::intptr_t TWin32MainForm::HandleMessage(TWindowHandle window, unsigned messa
     case WM_CLOSE:
       ::ShowWindow(w.Form, SW_HIDE);  // only the tray menu's exit ends the program
       return 0;
+    // A program with windows hears of the session's end here, not from the console: the
+    // end is consented to at once (nothing to save or ask), and the service stops before
+    // this message returns, after which the system may end the process at any time.
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) {
+        LogLine("stopping (the session ends)");
+        Desktop.BeginShutdown();
+        nExitClick();
+      }
+      return 0;
     case WM_SETCURSOR:
       if (Desktop.ShowBusyCursorOverWindow()) return TRUE;
       break;
