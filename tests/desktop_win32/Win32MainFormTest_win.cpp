@@ -9,6 +9,7 @@
 #include "Win32TestDesktop_win.h"
 #include "desktop/DesktopUtils.h"
 #include "desktop/win32/Win32MainForm.h"
+#include "desktop/win32/Win32Windows_win.h"
 #include "platform/Socket.h"
 #include "shell/ConfigFile.h"
 #include "shell/ServiceShell.h"
@@ -21,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-HWND AsHwnd(TWindowHandle window) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(window)); }
+using win32::AsHwnd;
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);

@@ -7,7 +7,7 @@
 #include "desktop/AniCursor.h"
 #include "desktop/LogLine.h"
 #include "desktop/win32/Win32ProgressView.h"
-#include "desktop/win32/WindowHandle_win.h"
+#include "desktop/win32/Win32Windows_win.h"
 #include "platform/Exceptions.h"
 #include "platform/Win32_win.h"
 
@@ -39,14 +39,7 @@ LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 void RegisterMessageWindowClass() {
-  static const bool registered = [] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = MessageWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = MessageWindowClass;
-    return ::RegisterClassExW(&windowClass) != 0;
-  }();
+  static const bool registered = win32::RegisterProgramWindowClass(MessageWindowClass, MessageWindowProc);
   (void)registered;  // a failure shows when the window is created
 }
 

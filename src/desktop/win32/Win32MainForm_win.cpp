@@ -7,7 +7,7 @@
 #include "desktop/DesktopUtils.h"
 #include "desktop/LogLine.h"
 #include "desktop/win32/Win32Desktop.h"
-#include "desktop/win32/WindowHandle_win.h"
+#include "desktop/win32/Win32Windows_win.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "platform/Win32_win.h"
@@ -117,19 +117,9 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void RegisterFormClass() {
-  static const bool registered = [] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = FormWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = FormClass;
-    return ::RegisterClassExW(&windowClass) != 0;
-  }();
+  static const bool registered = win32::RegisterProgramWindowClass(FormClass, FormWindowProc);
   (void)registered;  // a failure shows when the window is created
 }
-
 
 }  // namespace
 

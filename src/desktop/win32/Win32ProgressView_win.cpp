@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "desktop/win32/Win32Desktop.h"
+#include "desktop/win32/Win32Windows_win.h"
 #include "platform/Win32_win.h"
 // The common controls' header needs the system's types first.
 #include <commctrl.h>
@@ -62,15 +63,7 @@ bool RegisterProgressClass() {
   static const bool registered = [] {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = ProgressWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    static const std::wstring className = win32::Widen(ProgressWindowClassName);
-    windowClass.lpszClassName = className.c_str();
-    return ::RegisterClassExW(&windowClass) != 0;
+    return win32::RegisterProgramWindowClass(win32::Widen(ProgressWindowClassName).c_str(), ProgressWindowProc);
   }();
   return registered;
 }

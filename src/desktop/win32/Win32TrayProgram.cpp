@@ -16,25 +16,6 @@ namespace trs {
 
 namespace {
 
-// The tray program's hold on the process-wide hooks, let go however the run ends (an error
-// included): the desktop backend goes back to the previous one and the stop requests are no
-// longer handed to objects of the run.
-class TTrayRunHooks {
- public:
-  TTrayRunHooks(TWin32Desktop& desktop, TStopSignalWatcher& stopSignals)
-      : StopSignals(stopSignals), Previous(SetDesktop(&desktop)) {}
-  ~TTrayRunHooks() {
-    StopSignals.Stop();
-    SetDesktop(Previous);
-  }
-  TTrayRunHooks(const TTrayRunHooks&) = delete;
-  TTrayRunHooks& operator=(const TTrayRunHooks&) = delete;
-
- private:
-  TStopSignalWatcher& StopSignals;
-  IDesktopBackend* Previous;
-};
-
 int RunTray(TWin32Desktop& desktop, TStopSignalWatcher& stopSignals) {
   // Stop requests are taken from the very start: a box that the start-up shows (a second
   // copy, a missing CONFIG.CFG, a bad PORT) must not hold them up. A request ends the
@@ -42,7 +23,7 @@ int RunTray(TWin32Desktop& desktop, TStopSignalWatcher& stopSignals) {
   // for the user, and the message loop is not entered.
   bool stopAsked = false;               // main thread only
   TWin32MainForm* mainForm = nullptr;   // main thread only; set while the form exists
-  TTrayRunHooks hooks(desktop, stopSignals);
+  TDesktopRunHooks hooks(desktop, stopSignals);
   stopSignals.Start([&desktop, &stopAsked, &mainForm](int signal) {
     desktop.PostToMainThread([&desktop, &stopAsked, &mainForm, signal] {
       LogLine("stopping (signal " + std::to_string(signal) + ")");
