@@ -66,4 +66,12 @@ void WaitForOpenDialogsOrExit() {
   ExitProcessNow(EXIT_SUCCESS);
 }
 
+TDesktopRunHooks::TDesktopRunHooks(IDesktopBackend& desktop, TStopSignalWatcher& stopSignals)
+    : StopSignals(stopSignals), Previous(SetDesktop(&desktop)) {}
+
+TDesktopRunHooks::~TDesktopRunHooks() {
+  StopSignals.Stop();
+  SetDesktop(Previous);
+}
+
 }  // namespace trs

@@ -11,6 +11,7 @@
 
 namespace trs {
 
+class IDesktopBackend;
 class TServiceShell;
 class TSingleInstance;
 
@@ -34,6 +35,21 @@ std::unique_ptr<TSingleInstance> TakeSingleInstance();
 // directory D)"; scripts and tests wait for it. A server that listens nowhere (the start
 // port was moved to one that was refused) is logged instead.
 void AnnounceListening(const TServiceShell& shell);
+
+// A tray program run's hold on the process-wide hooks, let go however the run ends (an error
+// included): the desktop backend goes back to the previous one and the stop signals are no
+// longer handed to objects of the run.
+class TDesktopRunHooks {
+ public:
+  TDesktopRunHooks(IDesktopBackend& desktop, TStopSignalWatcher& stopSignals);
+  ~TDesktopRunHooks();
+  TDesktopRunHooks(const TDesktopRunHooks&) = delete;
+  TDesktopRunHooks& operator=(const TDesktopRunHooks&) = delete;
+
+ private:
+  TStopSignalWatcher& StopSignals;
+  IDesktopBackend* Previous;
+};
 
 // Gives the dialogs still open a bounded time to close. When some stay open, the program
 // ends at once, without freeing what their engines still use.

@@ -16,29 +16,6 @@
 
 namespace trs {
 
-namespace {
-
-// The tray program's hold on the process-wide hooks, let go however the run ends (an error
-// included): the desktop backend goes back to the previous one and the stop signals are no
-// longer handed to objects of the run.
-class TTrayRunHooks {
- public:
-  TTrayRunHooks(TQtDesktop& desktop, TStopSignalWatcher& stopSignals)
-      : StopSignals(stopSignals), Previous(SetDesktop(&desktop)) {}
-  ~TTrayRunHooks() {
-    StopSignals.Stop();
-    SetDesktop(Previous);
-  }
-  TTrayRunHooks(const TTrayRunHooks&) = delete;
-  TTrayRunHooks& operator=(const TTrayRunHooks&) = delete;
-
- private:
-  TStopSignalWatcher& StopSignals;
-  IDesktopBackend* Previous;
-};
-
-}  // namespace
-
 int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(ApplicationTitleText));
@@ -55,7 +32,7 @@ int RunTrayProgram(int argc, char** argv, TStopSignalWatcher& stopSignals) {
   // end without waiting for the user, and the main loop is not entered.
   bool stopAsked = false;       // main thread only
   TfmMain* mainForm = nullptr;  // main thread only; set while the form exists
-  TTrayRunHooks hooks(desktop, stopSignals);  // after what the signal handler uses
+  TDesktopRunHooks hooks(desktop, stopSignals);  // after what the signal handler uses
   stopSignals.Start([&desktop, &stopAsked, &mainForm](int signal) {
     desktop.PostToMainThread([&desktop, &stopAsked, &mainForm, signal] {
       LogLine("stopping (signal " + std::to_string(signal) + ")");
