@@ -30,14 +30,9 @@ __attribute__((visibility("default"))) uint8_t PrintBarOutEx(int32_t number, con
 }
 
 __attribute__((visibility("default"))) void GetStyleNames(char16_t** names) noexcept {
-  // A BSTR: the byte length in the 4 bytes before the text, the block from malloc.
   static const char16_t text[] = u"Note A|Note B";
-  const uint32_t bytes = sizeof(text) - sizeof(char16_t);
-  auto* block = static_cast<unsigned char*>(std::malloc(4 + sizeof(text)));
-  std::memcpy(block, &bytes, 4);
-  std::memcpy(block + 4, text, sizeof(text));
   Log("GetStyleNames entry=%s", *names == nullptr ? "null" : "set");
-  *names = reinterpret_cast<char16_t*>(block + 4);
+  *names = note::NewBstr(text, sizeof(text) / sizeof(char16_t) - 1);
 }
 
 __attribute__((visibility("default"))) uint8_t GetIsShowedForm() noexcept { return 0; }

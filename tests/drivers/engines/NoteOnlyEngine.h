@@ -1,6 +1,8 @@
 // What the engines written from the engine binary interface note share: the note's OLE
-// types, declared here and not taken from the project, and a log of what they receive
-// (one line a call, appended to the file named by NOTE_ENGINE_LOG).
+// types, declared here and not taken from the project, how BSTRs and arrays handed to the
+// program are allocated on this platform (NoteMemory.h, chosen by the include directory),
+// and a log of what they receive (one line a call, appended to the file named by
+// NOTE_ENGINE_LOG).
 #pragma once
 
 #include <cstdarg>
@@ -8,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "NoteMemory.h"
 
 namespace note {
 

@@ -419,12 +419,7 @@ struct Report final : Counted<IzrReport> {
   }
   void GetMainData(VARIANT& result) override {
     const std::string packet = MainDataPacket();
-    auto* array = static_cast<SAFEARRAY*>(std::calloc(1, sizeof(SAFEARRAY)));
-    array->cDims = 1;
-    array->cbElements = 1;
-    array->rgsabound[0].cElements = static_cast<uint32_t>(packet.size());
-    array->pvData = std::malloc(packet.size());
-    std::memcpy(array->pvData, packet.data(), packet.size());
+    auto* array = note::NewByteArray<SAFEARRAY>(packet.data(), static_cast<uint32_t>(packet.size()));
     Log("GetMainData vt=%u", result.vt);
     result.vt = 0x2000 | 17;
     result.parray = array;

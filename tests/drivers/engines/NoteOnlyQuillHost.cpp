@@ -63,14 +63,9 @@ constexpr HRESULT InvalidArgument = static_cast<HRESULT>(0x80070057);
 constexpr uint16_t VtI4 = 3, VtBstr = 8, VtBool = 11;
 
 BSTR AllocString(const char* ascii) {
-  const uint32_t length = static_cast<uint32_t>(std::strlen(ascii));
-  auto* block = static_cast<uint8_t*>(std::malloc(4 + length * 2 + 2));
-  const uint32_t bytes = length * 2;
-  std::memcpy(block, &bytes, 4);
-  auto* text = reinterpret_cast<char16_t*>(block + 4);
-  for (uint32_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(ascii[i]);
-  text[length] = 0;
-  return text;
+  std::u16string text;
+  for (const char* c = ascii; *c != '\0'; ++c) text.push_back(static_cast<char16_t>(*c));
+  return note::NewBstr(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 // The text as ASCII ("?" for anything else), read by its length prefix.

@@ -20,15 +20,9 @@ using note::Log;
 BSTR AllocBstr(const char16_t* text) {
   uint32_t length = 0;
   while (text[length] != u'\0') ++length;
-  const uint32_t bytes = length * 2;
-  auto* block = static_cast<unsigned char*>(std::malloc(4 + bytes + 2));
-  std::memcpy(block, &bytes, 4);
-  std::memcpy(block + 4, text, bytes + 2);
-  return reinterpret_cast<BSTR>(block + 4);
+  return note::NewBstr(text, length);
 }
-void FreeBstr(BSTR text) {
-  if (text != nullptr) std::free(reinterpret_cast<unsigned char*>(text) - 4);
-}
+void FreeBstr(BSTR text) { note::FreeBstr(text); }
 uint32_t BstrLength(BSTR text) {
   uint32_t bytes = 0;
   if (text != nullptr) std::memcpy(&bytes, reinterpret_cast<unsigned char*>(text) - 4, 4);
