@@ -4,7 +4,9 @@
 
 namespace trs {
 
-std::string ProgramFileName() {
+namespace {
+
+std::string ReadProgramFileName() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -18,10 +20,21 @@ std::string ProgramFileName() {
   }
 }
 
-std::string ProgramDirectory() {
-  std::string path = ProgramFileName();
-  path.resize(path.find_last_of("\\/") + 1);  // npos + 1 == 0: an unknown file gives ""
+}  // namespace
+
+// Read once: the running file does not change, and engine lookups ask for it at every poll.
+std::string ProgramFileName() {
+  static const std::string path = ReadProgramFileName();
   return path;
+}
+
+std::string ProgramDirectory() {
+  static const std::string directory = [] {
+    std::string path = ProgramFileName();
+    path.resize(path.find_last_of("\\/") + 1);  // npos + 1 == 0: an unknown file gives ""
+    return path;
+  }();
+  return directory;
 }
 
 const char* PathDelimiter() { return "\\"; }
