@@ -332,13 +332,15 @@ THttpServer::TConnection* THttpServer::AddConnection(TSocket socket, const TList
   connection->Socket = std::move(socket);
   connection->Assembler = THttpRequestAssembler(MaxBodySize.load());
   connection->Deadline = TClock::now() + std::chrono::milliseconds(HeadTimeoutMs.load());
+  // Rearmed before the new connection is read, so that other threads accept meanwhile, and
+  // outside the lock: the thread it wakes takes the lock at once. The caller's reference
+  // keeps the listener open; a listener already closed down was forgotten by the poller,
+  // which then rearms nothing.
+  if (from != nullptr) Poller.Rearm(from->Socket, from->Token, TPoller::Readable);
   std::unique_ptr<TConnection> evicted;
   TConnection* added = nullptr;
   {
     TLockGuard lock(Mutex);
-    // Rearmed before the new connection is read, so that other threads accept meanwhile.
-    if (from != nullptr && Listeners.count(from->Token) != 0)
-      Poller.Rearm(from->Socket, from->Token, TPoller::Readable);
     if (Quitting) return nullptr;
     if (Connections.size() >= static_cast<size_t>(ConnectionLimit.load())) evicted = TakeOldestIncomplete();
     if (Connections.size() < static_cast<size_t>(ConnectionLimit.load())) {

@@ -35,7 +35,8 @@ class TPoller {
 
   // Starts watching a socket; false when the OS refuses (e.g. out of memory).
   bool Watch(const TSocket& socket, uint64_t token, TInterest interest);
-  // Watches a socket again after its event was reported.
+  // Watches a socket again after its event was reported; a socket forgotten meanwhile stays
+  // forgotten (and false is returned).
   bool Rearm(const TSocket& socket, uint64_t token, TInterest interest);
   // Stops watching; call before closing the socket.
   void Forget(const TSocket& socket);

@@ -28,9 +28,16 @@ std::string DirectoryPart(std::string path) {
 
 }  // namespace
 
-std::string ProgramFileName() { return ModuleFileName(nullptr); }
+// Read once: the running file does not change, and engine lookups ask for it at every poll.
+std::string ProgramFileName() {
+  static const std::string path = ModuleFileName(nullptr);
+  return path;
+}
 
-std::string ProgramDirectory() { return DirectoryPart(ProgramFileName()); }
+std::string ProgramDirectory() {
+  static const std::string directory = DirectoryPart(ProgramFileName());
+  return directory;
+}
 
 std::string ModuleDirectoryOf(const void* address) {
   HMODULE module = nullptr;
