@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "DriverCalls.h"
+#include "support/TestOs.h"
 #include "dataset/ClientDataSet.h"
 #include "drivers/fuReportBase.h"
 #include "platform/Exceptions.h"
@@ -52,11 +53,11 @@ class ReportBaseTest : public testing::Test {
     fs::create_directories(Root / "etc/Tally/Quill");
     fs::create_directories(Root / "product/data");
     std::ofstream(Root / "etc/Tally/Quill/Report.conf") << "Test=" << (Root / "product").string() << "/\n";
-    setenv("XDG_CONFIG_DIRS", (Root / "etc").c_str(), 1);
+    test::SetVariable("XDG_CONFIG_DIRS", (Root / "etc").string());
     Driver.Tag("Test");
   }
   void TearDown() override {
-    unsetenv("XDG_CONFIG_DIRS");
+    test::UnsetVariable("XDG_CONFIG_DIRS");
     fs::remove_all(Root);
   }
   fs::path DataFile(const std::string& name) const { return Root / "product/data" / name; }

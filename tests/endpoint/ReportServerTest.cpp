@@ -16,6 +16,7 @@
 #include "platform/ProgramFile.h"
 #include "platform/Socket.h"
 #include "support/StandInEngines.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   fs::create_directories(root / "etc/Tally/Quill");
   fs::create_directories(root / "标签/data");
   std::ofstream(root / "etc/Tally/Quill/Report.conf") << "条码=" << (root / "标签").string() << "/\n";
-  setenv("XDG_CONFIG_DIRS", (root / "etc").c_str(), 1);
+  test::SetVariable("XDG_CONFIG_DIRS", (root / "etc").string());
   // The barcode driver stages only once its library loads from the tagged directory.
   fs::copy_file(test::StandInEngine("BarcodeKit.dll"), root / "标签/BarcodeKit.dll");
 
@@ -124,7 +125,7 @@ TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   stage("Barcode", "untagged.cds");
   EXPECT_TRUE(fs::remove(programData / "untagged.cds"));
 
-  unsetenv("XDG_CONFIG_DIRS");
+  test::UnsetVariable("XDG_CONFIG_DIRS");
   fs::remove_all(root);
 }
 

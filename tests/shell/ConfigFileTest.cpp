@@ -4,19 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "support/RecordingDesktop.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -188,7 +186,8 @@ TEST_F(ConfigFileTest, SetOnAMissingFileFailsAndCreatesNothing) {
     SetConfigIn(Path, "PORT", "9000");
     ADD_FAILURE() << "no error";
   } catch (const EFOpenError& error) {
-    EXPECT_EQ(error.GetMessage(), "Cannot open file \"" + Path + "\". No such file or directory");
+    EXPECT_EQ(error.GetMessage(),
+              "Cannot open file \"" + Path + "\". " + test::SystemErrorText(test::TSystemError::NoSuchFile));
   }
   EXPECT_TRUE(fs::is_empty(Dir));
 }
@@ -207,27 +206,6 @@ TEST_F(ConfigFileTest, SavesKeepThePermissionBits) {
   }
 }
 
-// Keeps writes of regular files below `bytes` while it lives: a write beyond fails with
-// EFBIG, even for root, like a disk that is full.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    OldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &Old);
-    rlimit limit = Old;
-    limit.rlim_cur = bytes;
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) ADD_FAILURE() << "setrlimit: " << std::strerror(errno);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &Old);
-    std::signal(SIGXFSZ, OldHandler);
-  }
-
- private:
-  rlimit Old{};
-  void (*OldHandler)(int) = nullptr;
-};
-
 TEST_F(ConfigFileTest, ANameAtTheFileSystemLimitIsSavedWithoutLeftovers) {
   // The temporary file beside it has a short name of its own, whatever the file's length.
   const std::string name = std::string(251, 'c') + ".cfg";  // 255 bytes
@@ -245,14 +223,14 @@ TEST_F(ConfigFileTest, FailedSaveLeavesTheFileAsItWasAndNoTemporaryFile) {
   struct TCase {
     const char* name;
     std::string fileName;
-    int reason;
+    test::TSystemError reason;
     bool limitSize;
     std::function<void(const std::string& path)> save;
   };
   const TCase cases[] = {
-      {"set, write fails", "CONFIG.CFG", EFBIG, true,
+      {"set, write fails", "CONFIG.CFG", test::TSystemError::DiskFull, true,
        [](const std::string& path) { SetConfigIn(path, "PORT", "2"); }},
-      {"get, write fails", "CONFIG.CFG", EFBIG, true,
+      {"get, write fails", "CONFIG.CFG", test::TSystemError::DiskFull, true,
        [](const std::string& path) { GetConfig("HOST", path); }},
   };
   for (const TCase& c : cases) {
@@ -261,14 +239,15 @@ TEST_F(ConfigFileTest, FailedSaveLeavesTheFileAsItWasAndNoTemporaryFile) {
     WriteFile(path, content);
     try {
       if (c.limitSize) {
-        TFileSizeLimit limit(content.size() / 2);
+        test::TFileSizeLimit limit(content.size() / 2);
         c.save(path);
       } else {
         c.save(path);
       }
       ADD_FAILURE() << "no error";
     } catch (const EFCreateError& error) {
-      EXPECT_EQ(error.GetMessage(), Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(c.reason)));
+      EXPECT_EQ(error.GetMessage(),
+                Format("Cannot create file \"%s\". %s", path.c_str(), test::SystemErrorText(c.reason).c_str()));
     }
     EXPECT_EQ(ReadFile(path), content);
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{c.fileName});

@@ -1,5 +1,6 @@
 // Stand-in engines for tests: their files, product directories and the journal.
 #include "support/StandInEngines.h"
+#include "support/TestOs.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -43,11 +44,11 @@ TProductDirectory::TProductDirectory(const std::string& name) : Root(UniqueTempF
   fs::create_directories(Root / "product/data");
   fs::create_directories(Root / "etc/Tally/Quill");
   std::ofstream(Root / "etc/Tally/Quill/Report.conf") << Tag << "=" << Path() << "\n";
-  setenv("XDG_CONFIG_DIRS", (Root / "etc").c_str(), 1);
+  test::SetVariable("XDG_CONFIG_DIRS", (Root / "etc").string());
 }
 
 TProductDirectory::~TProductDirectory() {
-  unsetenv("XDG_CONFIG_DIRS");
+  test::UnsetVariable("XDG_CONFIG_DIRS");
   std::error_code ignored;
   fs::remove_all(Root, ignored);
 }
@@ -64,13 +65,13 @@ TEngineJournal::TEngineJournal(bool setForThisProcess)
     : Folder(UniqueTempFolder("journal", "engines")), SetForProcess(setForThisProcess) {
   Control("");
   if (SetForProcess)
-    for (const auto& [name, value] : Environment()) setenv(name.c_str(), value.c_str(), 1);
+    for (const auto& [name, value] : Environment()) test::SetVariable(name, value);
 }
 
 TEngineJournal::~TEngineJournal() {
   if (SetForProcess) {
-    unsetenv("TRS_ENGINE_JOURNAL");
-    unsetenv("TRS_ENGINE_CONTROL");
+    test::UnsetVariable("TRS_ENGINE_JOURNAL");
+    test::UnsetVariable("TRS_ENGINE_CONTROL");
   }
   std::error_code ignored;
   fs::remove_all(Folder, ignored);

@@ -1,0 +1,76 @@
+// POSIX: the C library's environment and strerror texts.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "support/TestOs.h"
+
+namespace trs::test {
+
+void SetVariable(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
+
+void UnsetVariable(const std::string& name) { ::unsetenv(name.c_str()); }
+
+long CurrentProcessNumber() { return static_cast<long>(::getpid()); }
+
+long EndedProcessNumber() {
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  if (ended < 0) throw std::runtime_error("fork");
+  ::waitpid(ended, nullptr, 0);
+  return static_cast<long>(ended);
+}
+
+TRunningProcess::TRunningProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    for (;;) ::pause();
+  }
+  if (child < 0) throw std::runtime_error("fork");
+  Process = child;
+  ProcessNumber = static_cast<long>(child);
+}
+
+TRunningProcess::~TRunningProcess() {
+  ::kill(static_cast<pid_t>(Process), SIGKILL);
+  ::waitpid(static_cast<pid_t>(Process), nullptr, 0);
+}
+
+TFileSizeLimit::TFileSizeLimit(size_t bytes) {
+  SavedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  Saved = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+    throw std::runtime_error(std::string("setrlimit: ") + std::strerror(errno));
+}
+
+TFileSizeLimit::~TFileSizeLimit() {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(Saved);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, SavedHandler);
+}
+
+int SystemErrorNumber(TSystemError error) {
+  switch (error) {
+    case TSystemError::NoSuchFile:
+    case TSystemError::NoSuchDirectory: return ENOENT;
+    case TSystemError::DiskFull: return EFBIG;  // what the file size limit gives
+    case TSystemError::AddressNotAvailable: return EADDRNOTAVAIL;
+  }
+  return 0;
+}
+
+std::string SystemErrorText(TSystemError error) { return std::strerror(SystemErrorNumber(error)); }
+
+}  // namespace trs::test
