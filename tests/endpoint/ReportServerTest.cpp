@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -99,10 +100,9 @@ TEST_F(ReportServerTest, BodyMethodsReachTheirDrivers) {
 
 TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   const fs::path root = fs::temp_directory_path() / ("trs-tag-" + std::to_string(::getpid()));
-  fs::create_directories(root / "etc/Tally/Quill");
   fs::create_directories(root / "标签/data");
-  std::ofstream(root / "etc/Tally/Quill/Report.conf") << "条码=" << (root / "标签").string() << "/\n";
-  test::SetVariable("XDG_CONFIG_DIRS", (root / "etc").string());
+  std::optional<test::TTestProductRegistry> registry(root);
+  registry->Register("条码", (root / "标签").string() + test::PathSeparator);
   // The barcode driver stages only once its library loads from the tagged directory.
   fs::copy_file(test::StandInEngine("BarcodeKit.dll"), root / "标签/BarcodeKit.dll");
 
@@ -125,7 +125,7 @@ TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   stage("Barcode", "untagged.cds");
   EXPECT_TRUE(fs::remove(programData / "untagged.cds"));
 
-  test::UnsetVariable("XDG_CONFIG_DIRS");
+  registry.reset();
   fs::remove_all(root);
 }
 

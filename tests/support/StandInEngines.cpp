@@ -16,7 +16,7 @@ namespace {
 fs::path UniqueTempFolder(const std::string& kind, const std::string& name) {
   static int counter = 0;
   const fs::path folder = fs::temp_directory_path() /
-                          ("trs-" + kind + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" + name);
+                          ("trs-" + kind + "-" + std::to_string(CurrentProcessNumber()) + "-" + std::to_string(++counter) + "-" + name);
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
@@ -42,18 +42,17 @@ std::string StandInEngine(const std::string& fileName, const std::string& varian
 
 TProductDirectory::TProductDirectory(const std::string& name) : Root(UniqueTempFolder("product", name)) {
   fs::create_directories(Root / "product/data");
-  fs::create_directories(Root / "etc/Tally/Quill");
-  std::ofstream(Root / "etc/Tally/Quill/Report.conf") << Tag << "=" << Path() << "\n";
-  test::SetVariable("XDG_CONFIG_DIRS", (Root / "etc").string());
+  Registry = std::make_unique<TTestProductRegistry>(Root);
+  Registry->Register(Tag, Path());
 }
 
 TProductDirectory::~TProductDirectory() {
-  test::UnsetVariable("XDG_CONFIG_DIRS");
+  Registry.reset();
   std::error_code ignored;
   fs::remove_all(Root, ignored);
 }
 
-std::string TProductDirectory::Path() const { return (Root / "product").string() + "/"; }
+std::string TProductDirectory::Path() const { return (Root / "product").string() + PathSeparator; }
 
 fs::path TProductDirectory::DataFile(const std::string& name) const { return Root / "product/data" / name; }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace trs::test {
@@ -13,6 +14,33 @@ namespace trs::test {
 // test and the programs it starts see it.
 void SetVariable(const std::string& name, const std::string& value);
 void UnsetVariable(const std::string& name);
+
+// The separator the program puts between a folder and a name ("/" on Linux, "\\" on Windows).
+extern const char PathSeparator[];
+
+// Whether files carry POSIX permission bits (Linux) or only a read-only flag (Windows).
+extern const bool FilesHavePermissionBits;
+
+// The file of this test program.
+std::filesystem::path TestProgramFile();
+
+// The product registry (product tag -> folder of its engines) as a test fills it, emptied
+// again when the object goes; one at a time. On Linux it is the file Tally/Quill/Report.conf
+// under a private XDG_CONFIG_DIRS in `scratch`, set for this process and the programs it
+// starts; on Windows the local machine's key Software\Tally\Quill\Report, which under
+// Wine belongs to the test prefix.
+class TTestProductRegistry {
+ public:
+  explicit TTestProductRegistry(const std::filesystem::path& scratch);
+  ~TTestProductRegistry();
+  TTestProductRegistry(const TTestProductRegistry&) = delete;
+  TTestProductRegistry& operator=(const TTestProductRegistry&) = delete;
+
+  void Register(const std::string& tag, const std::string& directory) const;
+
+ private:
+  std::filesystem::path File;
+};
 
 // This process's number, for names of temporary folders no other test process takes.
 long CurrentProcessNumber();
@@ -53,6 +81,7 @@ class TFileSizeLimit {
 enum class TSystemError {
   NoSuchFile,             // a file that does not exist in a folder that does
   NoSuchDirectory,        // a path through a folder that does not exist
+  NoSuchLibrary,          // loading a library file that does not exist
   DiskFull,               // a write the file system refuses for want of room
   AddressNotAvailable,    // binding an address no interface of the machine has
 };

@@ -8,11 +8,30 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "support/TestOs.h"
 
 namespace trs::test {
+
+const char PathSeparator[] = "/";
+const bool FilesHavePermissionBits = true;
+
+std::filesystem::path TestProgramFile() { return std::filesystem::read_symlink("/proc/self/exe"); }
+
+TTestProductRegistry::TTestProductRegistry(const std::filesystem::path& scratch)
+    : File(scratch / "etc/Tally/Quill/Report.conf") {
+  std::filesystem::create_directories(File.parent_path());
+  std::ofstream(File, std::ios::trunc);
+  SetVariable("XDG_CONFIG_DIRS", (scratch / "etc").string());
+}
+
+TTestProductRegistry::~TTestProductRegistry() { UnsetVariable("XDG_CONFIG_DIRS"); }
+
+void TTestProductRegistry::Register(const std::string& tag, const std::string& directory) const {
+  std::ofstream(File, std::ios::app) << tag << "=" << directory << "\n";
+}
 
 void SetVariable(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 
@@ -64,7 +83,8 @@ TFileSizeLimit::~TFileSizeLimit() {
 int SystemErrorNumber(TSystemError error) {
   switch (error) {
     case TSystemError::NoSuchFile:
-    case TSystemError::NoSuchDirectory: return ENOENT;
+    case TSystemError::NoSuchDirectory:
+    case TSystemError::NoSuchLibrary: return ENOENT;
     case TSystemError::DiskFull: return EFBIG;  // what the file size limit gives
     case TSystemError::AddressNotAvailable: return EADDRNOTAVAIL;
   }

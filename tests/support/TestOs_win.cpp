@@ -11,6 +11,42 @@
 
 namespace trs::test {
 
+const char PathSeparator[] = "\\";
+const bool FilesHavePermissionBits = false;
+
+std::filesystem::path TestProgramFile() {
+  wchar_t self[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return std::filesystem::path(std::wstring(self, length));
+}
+
+namespace {
+constexpr const wchar_t* ProductKey = L"Software\\Tally\\Quill\\Report";
+}  // namespace
+
+TTestProductRegistry::TTestProductRegistry(const std::filesystem::path&) {
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, ProductKey);
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, ProductKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    throw std::runtime_error("cannot create the product registry key");
+  ::RegCloseKey(key);
+}
+
+TTestProductRegistry::~TTestProductRegistry() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, ProductKey); }
+
+void TTestProductRegistry::Register(const std::string& tag, const std::string& directory) const {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, ProductKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot open the product registry key");
+  const std::wstring value = win32::Widen(directory);
+  const LONG set = ::RegSetValueExW(key, win32::Widen(tag).c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+  if (set != ERROR_SUCCESS) throw std::runtime_error("cannot register the product " + tag);
+}
+
 void SetVariable(const std::string& name, const std::string& value) {
   ::_wputenv_s(win32::Widen(name).c_str(), win32::Widen(value).c_str());
 }
@@ -69,6 +105,7 @@ int SystemErrorNumber(TSystemError error) {
   switch (error) {
     case TSystemError::NoSuchFile: return ERROR_FILE_NOT_FOUND;
     case TSystemError::NoSuchDirectory: return ERROR_PATH_NOT_FOUND;
+    case TSystemError::NoSuchLibrary: return ERROR_MOD_NOT_FOUND;
     case TSystemError::DiskFull: return ERROR_DISK_FULL;
     case TSystemError::AddressNotAvailable: return WSAEADDRNOTAVAIL;
   }
