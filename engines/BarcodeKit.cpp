@@ -5,11 +5,11 @@
 #include <string>
 #include <type_traits>
 
+#include "EngineExport.h"
 #include "StandIn.h"
 #include "engineabi/BarcodeKit.h"
 #include "platform/Text.h"
 
-#define TRS_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -65,7 +65,7 @@ TRS_EXPORT void GetStyleNames(BSTR* names) noexcept {
   standin::TCall call(Engine, "GetStyleNames", {names == nullptr || *names == nullptr ? "null" : "\"not null\""});
   if (names == nullptr) return;
   const std::u16string text = trs::Utf8ToWide(call.TextResult(DefaultStyleNames));
-  *names = SysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()));
+  *names = AllocBStr(text);
 }
 static_assert(std::is_same_v<decltype(GetStyleNames), BarcodeKit::GetStyleNamesFn>);
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <type_traits>
 
+#include "EngineExport.h"
 #include "StandIn.h"
 #include "engineabi/BillKit.h"
 
-#define TRS_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <type_traits>
 
+#include "EngineExport.h"
 #include "StandIn.h"
 #include "engineabi/PosKit.h"
 
-#define TRS_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 

@@ -25,13 +25,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "EngineExport.h"
 #include "StandIn.h"
 #include "dataset/ClientDataSet.h"
 #include "engineabi/QPrint.h"
 #include "platform/Mutex.h"
 #include "platform/Text.h"
 
-#define TRS_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -89,8 +89,8 @@ class TCounted : public Interface {
     if (out != nullptr) *out = nullptr;
     return E_NOINTERFACE;
   }
-  uint32_t AddRef() override { return ++Count; }
-  uint32_t Release() override {
+  ULONG AddRef() override { return ++Count; }
+  ULONG Release() override {
     const uint32_t left = --Count;
     if (left == 0) delete this;
     return left;
@@ -461,8 +461,7 @@ class TReport final : public TCounted<IzrReport> {
   TRS_PLACEHOLDER(zrReport_Place46)
   void LoadData(const VARIANT& data, int32_t n, int32_t third) override {
     const std::u16string_view text =
-        data.vt == VT_BSTR ? std::u16string_view(data.bstrVal == nullptr ? u"" : data.bstrVal, SysStringLen(data.bstrVal))
-                           : std::u16string_view();
+        data.vt == VT_BSTR ? BStrView(data.bstrVal) : std::u16string_view();
     TCall call(Engine, "LoadData",
                {Json(static_cast<long long>(data.vt)), Json(std::string_view(trs::EncodeUtf8Result(text))), Json(n), Json(third)});
     Finish(call);

@@ -15,8 +15,6 @@
 //
 // Variants: TRS_QUILL_NO_EXPORT builds the file without the creation export;
 // TRS_QUILL_PROBE_FAILS makes Probe fail with E_FAIL.
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -27,12 +25,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "EngineExport.h"
 #include "StandIn.h"
 #include "engineabi/QuillHost.h"
+#include "platform/FileNames.h"
 #include "platform/Mutex.h"
 #include "platform/Text.h"
 
-#define TRS_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -48,7 +47,7 @@ constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0,
 constexpr GUID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 std::string Utf8(BSTR text) {
-  return trs::EncodeUtf8Result({text == nullptr ? u"" : text, SysStringLen(text)});
+  return trs::EncodeUtf8Result(BStrView(text));
 }
 TJson Text(BSTR text) { return Json(std::string_view(Utf8(text))); }
 TJson Real(double value) {
@@ -58,7 +57,7 @@ TJson Real(double value) {
 }
 BSTR AllocText(const std::string& utf8) {
   const std::u16string text = trs::Utf8ToWide(utf8);
-  return SysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()));
+  return AllocBStr(text);
 }
 
 // The status the control file makes this call fail with, or S_OK.
@@ -126,8 +125,8 @@ class TReportHostControl final : public IReportHostControl {
     *out = static_cast<IReportHostControl*>(this);
     return S_OK;
   }
-  uint32_t AddRef() override { return ++References; }
-  uint32_t Release() override {
+  ULONG AddRef() override { return ++References; }
+  ULONG Release() override {
     const uint32_t left = --References;
     if (left == 0) {
       TCall call(Engine, "Destroyed", {});
@@ -137,14 +136,14 @@ class TReportHostControl final : public IReportHostControl {
   }
 
   // --- IDispatch ---
-  HRESULT GetTypeInfoCount(uint32_t* count) override {
+  HRESULT GetTypeInfoCount(UINT* count) override {
     if (count != nullptr) *count = 0;
     return S_OK;
   }
-  HRESULT GetTypeInfo(uint32_t, uint32_t, void**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(const GUID&, char16_t**, uint32_t, uint32_t, int32_t*) override { return E_NOTIMPL; }
-  HRESULT Invoke(int32_t dispId, const GUID&, uint32_t, uint16_t flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* exception, uint32_t*) override {
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(const GUID&, OLECHAR**, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID dispId, const GUID&, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* exception, UINT*) override {
     const auto found = PropertyTable.find(dispId);
     if (found == PropertyTable.end()) return DISP_E_MEMBERNOTFOUND;
     const TProperty& property = found->second;
@@ -388,7 +387,7 @@ class TReportHostControl final : public IReportHostControl {
     TCall call(Engine, name, std::move(args));
     // A test closes the "window" by creating the file (at most a minute).
     if (const std::optional<std::string> file = call.Setting("until_file")) {
-      for (int waited = 0; waited < 6000 && ::access(file->c_str(), F_OK) != 0; ++waited)
+      for (int waited = 0; waited < 6000 && !trs::FileExists(*file); ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return ConfiguredFailure(call);

@@ -21,12 +21,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "EngineExport.h"
 #include "StandIn.h"
 #include "engineabi/udReportIntf.h"
 #include "platform/Mutex.h"
 #include "platform/Text.h"
 
-#define TRS_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -37,7 +37,7 @@ using standin::Json;
 using standin::TCall;
 using standin::TJson;
 
-std::string Narrow(BSTR text) { return trs::WideToNarrow({text == nullptr ? u"" : text, SysStringLen(text)}); }
+std::string Narrow(BSTR text) { return trs::WideToNarrow(BStrView(text)); }
 TJson JsonText(BSTR text) { return Json(std::string_view(Narrow(text))); }
 
 // Replaces the caller's answer variable with `text` (null for the empty text), freeing what
@@ -45,7 +45,7 @@ TJson JsonText(BSTR text) { return Json(std::string_view(Narrow(text))); }
 void StoreAnswer(BSTR* answer, const std::string& text) {
   SysFreeString(*answer);
   const std::u16string wide = trs::Utf8ToWide(text);
-  *answer = wide.empty() ? nullptr : SysAllocStringLen(wide.data(), static_cast<uint32_t>(wide.size()));
+  *answer = wide.empty() ? nullptr : AllocBStr(wide);
 }
 
 // Throws what the control file asks `call` to throw.
@@ -67,13 +67,14 @@ std::vector<std::string> Printers() {
 // A short fingerprint of a JSON text: its length, an FNV-1a hash of its UTF-16 units and its
 // first characters, so that tests see a large body arrive whole without a huge journal.
 TJson DescribeJson(BSTR json) {
-  const uint32_t length = SysStringLen(json);
+  const std::u16string_view text = BStrView(json);
+  const uint32_t length = static_cast<uint32_t>(text.size());
   uint32_t hash = 2166136261u;
-  for (uint32_t i = 0; i < length; ++i) {
-    hash = (hash ^ (json[i] & 0xFFu)) * 16777619u;
-    hash = (hash ^ (json[i] >> 8)) * 16777619u;
+  for (const char16_t unit : text) {
+    hash = (hash ^ (unit & 0xFFu)) * 16777619u;
+    hash = (hash ^ (unit >> 8)) * 16777619u;
   }
-  const std::u16string head(json == nullptr ? u"" : json, std::min<uint32_t>(length, 40));
+  const std::u16string_view head = text.substr(0, 40);
   return standin::JsonObject({{"length", Json(length)},
                               {"fnv1a", Json(static_cast<long long>(hash))},
                               {"head", Json(std::string_view(trs::WideToNarrow(head)))}});
@@ -117,12 +118,12 @@ class TPrinter final : public IktPrinter {
     if (out != nullptr) *out = nullptr;
     return E_NOINTERFACE;
   }
-  uint32_t AddRef() override {
+  ULONG AddRef() override {
     const uint32_t count = ++Count;
     TCall call(Engine, "AddRef", {Json(Serial), Json(count)});
     return count;
   }
-  uint32_t Release() override {
+  ULONG Release() override {
     const uint32_t count = --Count;
     { TCall call(Engine, "Release", {Json(Serial), Json(count)}); }
     if (count == 0) delete this;

@@ -1,10 +1,6 @@
 // The stand-ins' journal, control file and form state.
 #include "StandIn.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +9,8 @@
 #include <thread>
 
 #include "dataset/ClientDataSet.h"
+#include "platform/ProgramFile.h"
+#include "platform/WholeFile.h"
 
 namespace standin {
 namespace {
@@ -47,11 +45,7 @@ std::string Escape(std::string_view text) {
 void AppendLine(const std::string& line) {
   const char* path = std::getenv("TRS_ENGINE_JOURNAL");
   if (path == nullptr || *path == '\0') return;
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  const std::string text = line + "\n";
-  [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
-  ::close(fd);
+  trs::AppendToFile(path, line + "\n");
 }
 
 // The control file's lines; none without TRS_ENGINE_CONTROL.
@@ -138,11 +132,8 @@ TJson DescribeFile(const std::string& path) {
 }
 
 std::string OwnDirectory() {
-  Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&OwnDirectory), &info) == 0 || info.dli_fname == nullptr) return "./";
-  const std::string path = info.dli_fname;
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+  const std::string directory = trs::ModuleDirectoryOf(reinterpret_cast<const void*>(&OwnDirectory));
+  return directory.empty() ? "./" : directory;
 }
 
 TCall::TCall(const char* engine, const char* name, std::vector<TJson> args)

@@ -35,7 +35,8 @@ TJson DescribePacket(std::string_view packet);
 // The same for a dataset file.
 TJson DescribeFile(const std::string& path);
 
-// The directory of the stand-in's own file, with a trailing "/": where it was loaded from.
+// The directory of the stand-in's own file, with a trailing path separator: where it was
+// loaded from.
 std::string OwnDirectory();
 
 // One call into the engine, from entry to return: journals it, waits its delay and keeps

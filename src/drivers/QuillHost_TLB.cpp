@@ -41,8 +41,6 @@ struct TExcepInfo {
   TExcepInfo& operator=(const TExcepInfo&) = delete;
 };
 
-std::u16string_view ViewOf(BSTR text) { return {text == nullptr ? u"" : text, SysStringLen(text)}; }
-
 // Runs one call into the control: a failing status or an escaping std::exception (which an
 // engine may throw despite the note) becomes an EOleException.
 template <typename Call>
@@ -312,11 +310,11 @@ int32_t TReportHost::AppendReportStyles(std::u16string_view styles) {
 // --- Properties ---
 
 void TReportHost::Invoke(QuillHost::TPropertyId id, uint16_t flags, VARIANT* argument, VARIANT* result) {
-  int32_t putArgument = QuillHost::PropertyPutArgument;
+  DISPID putArgument = QuillHost::PropertyPutArgument;
   DISPPARAMS params{};
   if (argument != nullptr) params = DISPPARAMS{argument, &putArgument, 1, 1};
   TExcepInfo exception;
-  uint32_t argumentError = 0;
+  UINT argumentError = 0;
   TLockGuard guard(CallLock);
   IReportHostControl& control = DefaultInterface();
   HRESULT status;
@@ -327,7 +325,7 @@ void TReportHost::Invoke(QuillHost::TPropertyId id, uint16_t flags, VARIANT* arg
     throw EOleException(error.what(), E_FAIL);
   }
   if (FAILED(status))
-    throw EOleException(OleErrorText(status, ViewOf(exception.Info.bstrDescription), exception.Info.scode), status);
+    throw EOleException(OleErrorText(status, BStrView(exception.Info.bstrDescription), exception.Info.scode), status);
 }
 
 WideString TReportHost::GetTextProperty(QuillHost::TPropertyId id) {
@@ -336,7 +334,7 @@ WideString TReportHost::GetTextProperty(QuillHost::TPropertyId id) {
   const VARIANT& v = value.Get();
   switch (v.vt) {
     case VT_EMPTY: return WideString();
-    case VT_BSTR: return WideString(ViewOf(v.bstrVal));
+    case VT_BSTR: return WideString(BStrView(v.bstrVal));
     case VT_I4: return NarrowToWide(IntToStr(v.lVal));
     case VT_I2: return NarrowToWide(IntToStr(v.iVal));
     case VT_UI1: return NarrowToWide(IntToStr(v.bVal));
@@ -361,7 +359,7 @@ int32_t TReportHost::GetIntegerProperty(QuillHost::TPropertyId id) {
         return static_cast<int32_t>(std::nearbyint(v.dblVal));
       throw EOleSysError(TypeMismatch);
     case VT_BSTR:
-      if (const std::optional<int32_t> number = TryStrToInt(Trim(WideToNarrow(ViewOf(v.bstrVal))))) return *number;
+      if (const std::optional<int32_t> number = TryStrToInt(Trim(WideToNarrow(BStrView(v.bstrVal))))) return *number;
       throw EOleSysError(TypeMismatch);
     default: throw EOleSysError(TypeMismatch);
   }
@@ -374,7 +372,7 @@ void TReportHost::Put(QuillHost::TPropertyId id, TOleVariant& value) {
 void TReportHost::SetTextProperty(QuillHost::TPropertyId id, std::u16string_view value) {
   TOleVariant argument;
   argument.Get().vt = VT_BSTR;
-  argument.Get().bstrVal = SysAllocStringLen(value.data(), static_cast<uint32_t>(value.size()));
+  argument.Get().bstrVal = AllocBStr(value);
   if (argument.Get().bstrVal == nullptr) throw EOleSysError(E_OUTOFMEMORY);
   Put(id, argument);
 }

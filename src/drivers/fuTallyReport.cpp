@@ -324,7 +324,7 @@ int TTallyReport::LoadDataFromQuill3(const WideString& data, int n) {
   try {
     EnsureReport();
     TOleVariant value;  // frees the text after the call: the engine copies what it keeps
-    value.Get().bstrVal = SysAllocStringLen(data.data(), static_cast<uint32_t>(data.size()));
+    value.Get().bstrVal = AllocBStr(data);
     if (value.Get().bstrVal == nullptr) throw EOleSysError(E_OUTOFMEMORY);
     value.Get().vt = VT_BSTR;
     Report->LoadData(value.Get(), n, 1);

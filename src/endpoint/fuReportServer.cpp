@@ -8,6 +8,7 @@
 #include "endpoint/HttpServer.h"
 #include "endpoint/ReportHostProbe.h"
 #include "platform/Convert.h"
+#include "platform/InternetZone.h"
 #include "platform/ProgramFile.h"
 #include "platform/Socket.h"
 
@@ -25,11 +26,13 @@ TReportServer::TReportServer(int port, std::string listenAddress)
   Express = DriverOfType(ExpressType);
   // Saves cut short by an earlier crash left their new files behind; none of ours runs yet.
   RemoveStaleSaves();
-  // A control that is missing or fails its probe is logged; start-up goes on.
+  // Pages on other sites may read our answers (a no-op where the system has no such zone);
+  // a failure stops the start-up.
+  AllowCrossDomainDataAccess();
+  // A control that is missing or fails its probe is logged; start-up goes on. The control
+  // is a library in the program's directory on every platform: there is nothing to register.
   ProbeReportHost(ProgramDirectory());
   // Listening starts once every driver exists, so no request can reach a half-built server.
-  // (The Internet-zone setting and the control registration of the Windows program have no
-  // counterpart here.)
   ListenOn(port);
 }
 

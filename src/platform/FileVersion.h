@@ -2,9 +2,10 @@
 // reading it from a file.
 //
 // The record is the 52-byte fixed file information of a version resource: thirteen
-// little-endian 32-bit words, the first being the signature 0xFEEF04BD. Here it lives in an
-// ELF section named ".vs_fixedfileinfo" of the library or program (VersionRecord.h embeds
-// one); a file without that section has no version information.
+// little-endian 32-bit words, the first being the signature 0xFEEF04BD. On Linux it lives in
+// an ELF section named ".vs_fixedfileinfo" of the library or program (VersionRecord.h embeds
+// one); a file without that section has no version information. On Windows it is the fixed
+// part of the file's version resource (cmake/VersionResource.cmake writes one).
 #pragma once
 
 #include <cstdint>

@@ -15,7 +15,7 @@ class TBStr {
  public:
   TBStr() = default;
   explicit TBStr(std::u16string_view text)
-      : Text(SysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()))) {}
+      : Text(AllocBStr(text)) {}
   ~TBStr() { SysFreeString(Text); }
   TBStr(TBStr&& other) noexcept : Text(std::exchange(other.Text, nullptr)) {}
   TBStr& operator=(TBStr&& other) noexcept {
@@ -31,7 +31,7 @@ class TBStr {
   BSTR Get() const { return Text; }
   // For a callee that fills (or replaces) the text: the holder keeps whatever ends up there.
   BSTR* Receive() { return &Text; }
-  std::u16string_view View() const { return {Text == nullptr ? u"" : Text, SysStringLen(Text)}; }
+  std::u16string_view View() const { return BStrView(Text); }
 
  private:
   BSTR Text = nullptr;

@@ -10,6 +10,9 @@ namespace trs {
 std::string ProgramFileName();
 // Its directory, ending with the path separator.
 std::string ProgramDirectory();
+// The directory of the loaded file (program or library) whose code holds `address`, ending
+// with the path separator: where a library was loaded from. "" when there is none.
+std::string ModuleDirectoryOf(const void* address);
 // The path separator of this platform, as text ("/" here).
 const char* PathDelimiter();
 

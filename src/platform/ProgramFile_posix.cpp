@@ -1,4 +1,5 @@
-// POSIX: the program's own file comes from /proc/self/exe.
+// POSIX: the program's own file comes from /proc/self/exe, a library's from dladdr.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
@@ -17,6 +18,14 @@ std::string ProgramFileName() {
 std::string ProgramDirectory() {
   std::string path = ProgramFileName();
   path.resize(path.rfind('/') + 1);  // npos + 1 == 0: an unknown file gives ""
+  return path;
+}
+
+std::string ModuleDirectoryOf(const void* address) {
+  Dl_info info{};
+  if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  std::string path = info.dli_fname;
+  path.resize(path.rfind('/') + 1);
   return path;
 }
 

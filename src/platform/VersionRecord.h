@@ -1,10 +1,14 @@
-// Embeds a file version record in the program or library being built.
+// Embeds a file version record in the program or library being built: the ELF form.
 //
 // One source file of the program or library writes, at namespace scope,
 //   TRS_VERSION_RECORD(2, 5, 3, 4, 1, 2, 7, 9);
 // (file version 2.5.3.4, product version 1.2.7.9). The record lands in the section
-// ".vs_fixedfileinfo" where ReadFixedFileInfo finds it. One record per file; a second in
-// the same file does not compile.
+// ".vs_fixedfileinfo" where ReadFixedFileInfo finds it on Linux. One record per file; a
+// second in the same file does not compile.
+//
+// A Windows file carries the same record as its version resource instead, which the build
+// writes from the same numbers (trs_version_resource in cmake/VersionResource.cmake; the
+// engines' trs_add_engine does it from their VERSION) and the system's version API reads.
 #pragma once
 
 #include <bit>

@@ -6,18 +6,7 @@
 // Only _win.cpp files include this header.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#undef GetMessage
-#undef MessageBox
-#undef ReplaceFile
-#undef SetPort
+#include "platform/SystemHeaders_win.h"
 
 #include <string>
 #include <string_view>

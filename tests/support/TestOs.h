@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace trs::test {
@@ -41,6 +42,10 @@ class TTestProductRegistry {
  private:
   std::filesystem::path File;
 };
+
+// The address of the export `name` (null when it has none) of the library at `path`, when
+// this process has that library loaded now; nothing when it has not. Never loads it.
+std::optional<void*> LoadedLibraryExport(const std::string& path, const char* name);
 
 // This process's number, for names of temporary folders no other test process takes.
 long CurrentProcessNumber();

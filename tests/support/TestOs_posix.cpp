@@ -1,4 +1,5 @@
 // POSIX: the C library's environment and strerror texts.
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -36,6 +37,14 @@ void TTestProductRegistry::Register(const std::string& tag, const std::string& d
 void SetVariable(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 
 void UnsetVariable(const std::string& name) { ::unsetenv(name.c_str()); }
+
+std::optional<void*> LoadedLibraryExport(const std::string& path, const char* name) {
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return std::nullopt;
+  void* address = ::dlsym(handle, name);
+  ::dlclose(handle);  // the reference NOLOAD took; the library stays with its owner
+  return address;
+}
 
 long CurrentProcessNumber() { return static_cast<long>(::getpid()); }
 

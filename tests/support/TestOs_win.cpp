@@ -54,6 +54,12 @@ void SetVariable(const std::string& name, const std::string& value) {
 // An empty value removes the variable from the runtime's and the system's environment.
 void UnsetVariable(const std::string& name) { ::_wputenv_s(win32::Widen(name).c_str(), L""); }
 
+std::optional<void*> LoadedLibraryExport(const std::string& path, const char* name) {
+  const HMODULE module = ::GetModuleHandleW(win32::Widen(path).c_str());
+  if (module == nullptr) return std::nullopt;
+  return reinterpret_cast<void*>(::GetProcAddress(module, name));
+}
+
 long CurrentProcessNumber() { return static_cast<long>(::GetCurrentProcessId()); }
 
 namespace {
