@@ -125,12 +125,14 @@ TEST(ProgramConnections, BodiesBeyondTheRequestMemoryAreRefusedWith503) {
 TEST(ProgramConnections, TheRequestMemoryIsSetByTheEnvironment) {
   TProgramOptions options;
   options.Environment = {{"TALLYREPORTSRV_REQUEST_MEMORY_MB", "1"}};
-  TProgramUnderTest program(options);
-  TSocket client = Connect(program.Port());
-  ASSERT_TRUE(client.SendAll("POST /?Method=LoadDataFromJson HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n{"));
-  const std::string answer = ReadAll(client, 1500);
-  EXPECT_EQ(answer.rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << answer;
-  EXPECT_NE(BodyOf(answer).find(" 1048576 bytes "), std::string::npos) << answer;
+  {
+    TProgramUnderTest program(options);
+    TSocket client = Connect(program.Port());
+    ASSERT_TRUE(client.SendAll("POST /?Method=LoadDataFromJson HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n{"));
+    const std::string answer = ReadAll(client, 1500);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << answer;
+    EXPECT_NE(BodyOf(answer).find(" 1048576 bytes "), std::string::npos) << answer;
+  }  // ended first: on Windows one copy runs per session
 
   // A value that is not a size is logged and the server keeps its own limit.
   options.Environment = {{"TALLYREPORTSRV_REQUEST_MEMORY_MB", "lots"}};
