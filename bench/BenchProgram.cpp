@@ -29,7 +29,7 @@ constexpr int Rows = 10000;
 constexpr int Columns = 8;
 
 // Resident memory of a process in KiB, from /proc.
-long ResidentKiB(pid_t pid) {
+long ResidentKiB(long pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string line;
   while (std::getline(status, line))

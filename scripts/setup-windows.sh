@@ -30,3 +30,13 @@ if ! ls third_party/pugixml-*/src/pugixml.cpp >/dev/null 2>&1; then
   mkdir -p third_party
   (cd third_party && apt-get source --only-source pugixml)
 fi
+
+# The Windows tests run on a Chinese system (ANSI code page 936), which Wine takes from
+# LC_ALL=zh_CN.UTF-8. Wine also names the files of the Windows side in that locale's
+# character set, so without the locale itself non-ASCII file names cannot be created.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  echo "Generating the zh_CN.UTF-8 locale"
+  $sudo sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN\.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen
+fi

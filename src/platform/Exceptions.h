@@ -33,8 +33,18 @@ class EInvalidFileName : public Exception { using Exception::Exception; };
 // A broken internal precondition ("Assertion failure").
 class EAssertionFailed : public Exception { using Exception::Exception; };
 
-// printf-style formatting into a std::string, for the program's message texts.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf-style formatting into a std::string, for the program's message texts. GCC's plain
+// `printf` archetype means the Microsoft runtime's dialect on MinGW, which flags %zu and %lld
+// although the program links the standard-conforming stdio there; `gnu_printf` checks what
+// actually runs. clang knows only `printf`, which is already the standard dialect for it.
+#if defined(__clang__)
+#define TRS_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define TRS_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#endif
+std::string Format(const char* format, ...) TRS_PRINTF_FORMAT(1, 2);
 
 // "List index out of bounds (%d)", the one text every index error uses.
 [[noreturn]] void ThrowListIndexError(long long index);

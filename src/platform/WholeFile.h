@@ -32,6 +32,11 @@ inline constexpr size_t ReplacementNameLength = 27;
 // directory that cannot be read has none.
 size_t RemoveStaleReplacements(const std::string& directory);
 
+// For tests: from now on the new file of a replacement takes at most `bytes` (SIZE_MAX lifts
+// the limit), and a longer save fails as on a full disk: EFBIG on Linux, as under a file size
+// limit; ERROR_DISK_FULL on Windows, which has no per-process limit to provoke it with.
+void LimitReplacementSizeForTests(size_t bytes);
+
 // Appends `bytes` to the file (created when missing) in one write, so that entries written
 // by several threads or processes do not interleave. False when it cannot be written.
 bool AppendToFile(const std::string& path, std::string_view bytes);

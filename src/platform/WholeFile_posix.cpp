@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -33,6 +34,8 @@ bool ProcessRunning(pid_t process) {
   // EPERM: it exists, under another user.
   return process > 0 && (::kill(process, 0) == 0 || errno == EPERM);
 }
+
+std::atomic<size_t> ReplacementSizeLimit{SIZE_MAX};
 
 int WriteAll(int handle, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -65,7 +68,12 @@ class TTemporaryFile {
   TTemporaryFile& operator=(const TTemporaryFile&) = delete;
 
   // 0 on success, else the errno of the failed step.
-  int Write(std::string_view bytes) { return WriteAll(Handle, bytes); }
+  int Write(std::string_view bytes) {
+    const size_t limit = ReplacementSizeLimit.load();
+    if (bytes.size() <= limit) return WriteAll(Handle, bytes);
+    const int error = WriteAll(Handle, bytes.substr(0, limit));
+    return error != 0 ? error : EFBIG;
+  }
   // Gives the new file the old one's owner (where allowed) and permission bits.
   int TakeAttributes(const struct stat& old) {
     // Changing the owner needs privileges the program usually lacks; the file then stays
@@ -124,6 +132,8 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
   if (error == 0) error = file.RenameOver(path);
   if (error != 0) ThrowCreateError(path, error);
 }
+
+void LimitReplacementSizeForTests(size_t bytes) { ReplacementSizeLimit = bytes; }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
   const int handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

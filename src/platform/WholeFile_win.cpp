@@ -2,6 +2,8 @@
 // it with MoveFileExW (replace, write-through). Files are opened with delete sharing, yet the
 // system may still refuse to move over a file that someone has open (a reader of ours, a
 // virus scanner), so the move is retried for a moment before the save fails.
+#include <atomic>
+#include <cstdint>
 #include <vector>
 
 #include "platform/Exceptions.h"
@@ -22,6 +24,8 @@ namespace {
 }
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::atomic<size_t> ReplacementSizeLimit{SIZE_MAX};
 
 DWORD WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -76,7 +80,12 @@ class TTemporaryFile {
   TTemporaryFile(const TTemporaryFile&) = delete;
   TTemporaryFile& operator=(const TTemporaryFile&) = delete;
 
-  DWORD Write(std::string_view bytes) { return WriteAll(File.Get(), bytes); }
+  DWORD Write(std::string_view bytes) {
+    const size_t limit = ReplacementSizeLimit.load();
+    if (bytes.size() <= limit) return WriteAll(File.Get(), bytes);
+    const DWORD error = WriteAll(File.Get(), bytes.substr(0, limit));
+    return error != ERROR_SUCCESS ? error : ERROR_DISK_FULL;
+  }
   // Flushes the data to the disk and closes; only a file that got there is moved.
   DWORD Finish() {
     if (!::FlushFileBuffers(File.Get())) return ::GetLastError();
@@ -127,6 +136,8 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
   if (error == ERROR_SUCCESS) error = file.MoveOver(path);
   if (error != ERROR_SUCCESS) ThrowCreateError(path, error);
 }
+
+void LimitReplacementSizeForTests(size_t bytes) { ReplacementSizeLimit = bytes; }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
   // Without FILE_WRITE_DATA every write lands at the end, as with O_APPEND; FILE_READ_DATA is

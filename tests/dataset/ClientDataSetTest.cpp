@@ -7,6 +7,7 @@
 
 #include "DataSetTestSupport.h"
 #include "platform/Exceptions.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -73,7 +74,7 @@ TEST(ClientDataSetTest, ErrorTexts) {
        },
        "Field 'ID' must have a value"},
       {"file that does not exist", [](TClientDataSet& ds) { ds.LoadFromFile("/nonexistent-dir/t.cds"); },
-       "Cannot open file \"/nonexistent-dir/t.cds\". No such file or directory"},
+       "Cannot open file \"/nonexistent-dir/t.cds\". " + test::SystemErrorText(test::TSystemError::NoSuchDirectory)},
   };
   for (const TCase& c : cases) {
     TClientDataSet ds;

@@ -1,14 +1,13 @@
 // Saving and loading files: atomic replacement, error texts, and which format a name picks.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "DataSetTestSupport.h"
 #include "dataset/ClientDataSet.h"
 #include "platform/Exceptions.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -25,26 +24,6 @@ void CreateTable(TClientDataSet& ds, int rows, size_t textBytes = 8) {
   }
   ds.Post();
 }
-
-// Limits the size of files this process writes, as a full disk would, until destroyed.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &Saved);
-    OldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
-    rlimit limit = Saved;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &Saved);
-    std::signal(SIGXFSZ, OldHandler);
-  }
-
- private:
-  rlimit Saved{};
-  void (*OldHandler)(int) = nullptr;
-};
 
 TEST(PacketFileTest, SaveReplacesTheFileAndLeavesNothingBeside) {
   test::TTempDir dir;
@@ -65,10 +44,10 @@ TEST(PacketFileTest, FailedWriteLeavesTheOldFileWhole) {
   CreateTable(ds, 100, 1000);
   std::string message;
   {
-    TFileSizeLimit limit(4096);
+    test::TFileSizeLimit limit(4096);
     message = MessageOf<EFCreateError>([&] { ds.SaveToFile(target); });
   }
-  EXPECT_EQ(message, "Cannot create file \"" + target + "\". File too large");
+  EXPECT_EQ(message, "Cannot create file \"" + target + "\". " + test::SystemErrorText(test::TSystemError::DiskFull));
   EXPECT_EQ(ReadFile(target), "old bytes");
   EXPECT_EQ(dir.EntryCount(), 1u) << "the temporary file is removed";
 }
@@ -79,7 +58,7 @@ TEST(PacketFileTest, MissingDirectoryNamesTheTarget) {
   TClientDataSet ds;
   CreateTable(ds, 1);
   EXPECT_EQ(MessageOf<EFCreateError>([&] { ds.SaveToFile(target); }),
-            "Cannot create file \"" + target + "\". No such file or directory");
+            "Cannot create file \"" + target + "\". " + test::SystemErrorText(test::TSystemError::NoSuchDirectory));
   EXPECT_EQ(dir.EntryCount(), 0u);
 }
 

@@ -16,6 +16,7 @@
 #include "DriverCalls.h"
 #include "drivers/fuEshopReport.h"
 #include "support/RecordingDesktop.h"
+#include "support/TestOs.h"
 #include "support/StandInEngines.h"
 
 namespace trs::test {
@@ -396,7 +397,7 @@ TEST(EShopReportNoteOnlyTest, ALibraryWrittenFromTheNoteAloneWorks) {
   TProductDirectory product("express-note-only");
   product.Install(NOTE_ONLY_RPTENGINE, "rptengine.dll");
   const std::string logPath = product.Path() + "engine.log";
-  setenv("NOTE_ENGINE_LOG", logPath.c_str(), 1);
+  test::SetVariable("NOTE_ENGINE_LOG", logPath);
   {
     TRptEngineLoader loader;
     TRecordingDesktop desktop;
@@ -421,7 +422,7 @@ TEST(EShopReportNoteOnlyTest, ALibraryWrittenFromTheNoteAloneWorks) {
     EXPECT_EQ(Invoke(driver, "Print", "T"), "0");  // releases it; the run holds on to it
     endDialogs();
   }
-  unsetenv("NOTE_ENGINE_LOG");
+  test::UnsetVariable("NOTE_ENGINE_LOG");
   std::ifstream file(logPath);
   std::stringstream log;
   log << file.rdbuf();

@@ -11,6 +11,7 @@
 #include "drivers/fuBarcode.h"
 #include "drivers/fuBillPrint.h"
 #include "support/StandInEngines.h"
+#include "support/TestOs.h"
 
 namespace trs::test {
 namespace {
@@ -19,9 +20,9 @@ class NoteOnlyEngineTest : public testing::Test {
  protected:
   void SetUp() override {
     LogPath = Product.Path() + "engine.log";
-    setenv("NOTE_ENGINE_LOG", LogPath.c_str(), 1);
+    test::SetVariable("NOTE_ENGINE_LOG", LogPath);
   }
-  void TearDown() override { unsetenv("NOTE_ENGINE_LOG"); }
+  void TearDown() override { test::UnsetVariable("NOTE_ENGINE_LOG"); }
   std::string EngineLog() const {
     std::ifstream file(LogPath);
     std::stringstream text;

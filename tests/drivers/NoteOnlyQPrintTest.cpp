@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "TallyReportFixture.h"
+#include "support/TestOs.h"
 
 namespace trs::test {
 namespace {
@@ -15,10 +16,10 @@ class NoteOnlyQPrintTest : public TallyReportTest {
     TallyReportTest::SetUp();
     Product.Install(NOTE_ONLY_QPRINT, "QPrint.Dll");
     LogPath = Product.Path() + "engine.log";
-    setenv("NOTE_ENGINE_LOG", LogPath.c_str(), 1);
+    test::SetVariable("NOTE_ENGINE_LOG", LogPath);
   }
   void TearDown() override {
-    unsetenv("NOTE_ENGINE_LOG");
+    test::UnsetVariable("NOTE_ENGINE_LOG");
     TallyReportTest::TearDown();
   }
   std::string EngineLog() const {

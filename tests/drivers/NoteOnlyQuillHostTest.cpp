@@ -10,6 +10,7 @@
 #include "DriverCalls.h"
 #include "drivers/fuQuillReport.h"
 #include "support/RecordingDesktop.h"
+#include "support/TestOs.h"
 #include "support/StandInEngines.h"
 
 namespace trs::test {
@@ -20,7 +21,7 @@ TEST(NoteOnlyQuillHostTest, TheDriverWorksWithAControlBuiltFromTheNote) {
   TProductDirectory folder("note-only-quill");
   folder.Install(NOTE_ONLY_QUILLHOST, "QuillHost.ocx");
   const std::string logPath = folder.Path() + "engine.log";
-  setenv("NOTE_ENGINE_LOG", logPath.c_str(), 1);
+  test::SetVariable("NOTE_ENGINE_LOG", logPath);
   {
     TQuillReport driver(folder.Path());
     EXPECT_EQ(Invoke(driver, "CreateTemplate", "Month,1"), "-1");
@@ -53,7 +54,7 @@ TEST(NoteOnlyQuillHostTest, TheDriverWorksWithAControlBuiltFromTheNote) {
     desktop.RunPostedWork();
     EXPECT_EQ(Property(driver, "PrintTimes"), "1");
   }
-  unsetenv("NOTE_ENGINE_LOG");
+  test::UnsetVariable("NOTE_ENGINE_LOG");
   std::ifstream file(logPath);
   std::stringstream log;
   log << file.rdbuf();

@@ -3,10 +3,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
-#include <unistd.h>
 
 #include "DriverCalls.h"
+#include "support/TestOs.h"
 #include "dataset/ClientDataSet.h"
 #include "drivers/fuReportBase.h"
 #include "platform/Exceptions.h"
@@ -47,21 +48,23 @@ using test::ExpectError;
 class ReportBaseTest : public testing::Test {
  protected:
   void SetUp() override {
-    Root = fs::temp_directory_path() / ("trs-base-" + std::to_string(::getpid()) + "-" +
+    Root = fs::temp_directory_path() / ("trs-base-" + std::to_string(test::CurrentProcessNumber()) + "-" +
                                         testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(Root / "etc/Tally/Quill");
     fs::create_directories(Root / "product/data");
-    std::ofstream(Root / "etc/Tally/Quill/Report.conf") << "Test=" << (Root / "product").string() << "/\n";
-    setenv("XDG_CONFIG_DIRS", (Root / "etc").c_str(), 1);
+    Registry.emplace(Root);
+    Registry->Register("Test", ProductPath());
     Driver.Tag("Test");
   }
   void TearDown() override {
-    unsetenv("XDG_CONFIG_DIRS");
+    Registry.reset();
     fs::remove_all(Root);
   }
+  // The product folder as the registry holds it: with the separator at its end.
+  std::string ProductPath() const { return (Root / "product").string() + test::PathSeparator; }
   fs::path DataFile(const std::string& name) const { return Root / "product/data" / name; }
 
   fs::path Root;
+  std::optional<test::TTestProductRegistry> Registry;
   TBareDriver Driver;
 };
 
@@ -158,9 +161,9 @@ TEST_F(ReportBaseTest, SaveIntoAMissingDirectoryReportsTheSystemError) {
   fs::remove_all(Root / "product/data");
   Driver.Run("AddDataColumn", "A,");
   Driver.Run("AddDataRow");
-  const std::string target = (Root / "product/data/t.cds").string();
+  const std::string target = ProductPath() + "data" + test::PathSeparator + "t.cds";
   ExpectError([&] { Driver.Run("SaveDataTable", "t.cds"); },
-              "Cannot create file \"" + target + "\". No such file or directory");
+              "Cannot create file \"" + target + "\". " + test::SystemErrorText(test::TSystemError::NoSuchDirectory));
 }
 
 TEST_F(ReportBaseTest, FileNamesThatLeaveTheDataDirectoryAreRefused) {
@@ -202,16 +205,14 @@ TEST_F(ReportBaseTest, FileNamesWithControlCharactersAreRefused) {
   EXPECT_TRUE(fs::is_empty(Root / "product/data"));
   // Bytes from 0x20 up, non-ASCII ones included, are ordinary name characters.
   Driver.Run("SaveDataTable", "\x7F \xE4\xB8\xAD.cds");
-  EXPECT_TRUE(fs::exists(Root / "product/data" / "\x7F \xE4\xB8\xAD.cds"));
+  EXPECT_TRUE(fs::exists(Root / "product/data" / u8"\x7F \u4E2D.cds"));  // the name as UTF-8 on every system
 }
 
 TEST_F(ReportBaseTest, UnknownTagFallsBackToTheProgramDirectory) {
-  EXPECT_EQ(Driver.ProductDir(), (Root / "product").string() + "/");
+  EXPECT_EQ(Driver.ProductDir(), ProductPath());
   Driver.Tag("NoSuchProduct");
   const std::string programDir = Driver.ProductDir();
-  EXPECT_FALSE(programDir.empty());
-  EXPECT_EQ(programDir.back(), '/');
-  EXPECT_TRUE(fs::exists(programDir + "drivers_tests"));
+  EXPECT_EQ(programDir, test::TestProgramFile().parent_path().string() + test::PathSeparator);
 }
 
 TEST(IsPrinting, BracketAndDialogFlagsAreSharedByAllDrivers) {

@@ -4,7 +4,6 @@
 // journal of the stand-in.
 #pragma once
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -44,12 +43,9 @@ class TallyReportTest : public testing::Test {
   }
   // The stand-in's objects alive now; 0 while it is not loaded (nothing of it can be alive).
   int LiveObjects() const {
-    void* handle = ::dlopen((Product.Path() + "QPrint.Dll").c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) return 0;
-    auto* live = reinterpret_cast<int32_t (*)()>(::dlsym(handle, "StandInLiveObjects"));
-    const int count = live == nullptr ? -1 : live();
-    ::dlclose(handle);
-    return count;
+    const std::optional<void*> address = test::LoadedLibraryExport(Product.Path() + "QPrint.Dll", "StandInLiveObjects");
+    if (!address) return 0;
+    return *address == nullptr ? -1 : reinterpret_cast<int32_t (*)()>(*address)();
   }
   // The stand-in's calls, each as "Name args".
   std::vector<std::string> EngineCalls() const {

@@ -5,6 +5,7 @@
 
 #include "drivers/ShortText.h"
 #include "platform/Text.h"
+#include "support/TestOs.h"
 
 namespace trs::test {
 namespace {
@@ -235,7 +236,7 @@ TEST_F(TallyReportTest, LoaderErrorsAndRetry) {
   const Calls boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].rfind("MessageBox(无法加载 QPrint.Dll，", 0), 0u) << boxes[0];
-  EXPECT_NE(boxes[0].find("No such file"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find(test::SystemErrorText(test::TSystemError::NoSuchLibrary)), std::string::npos) << boxes[0];
   EXPECT_EQ(Invoke(Driver, "beginbatchprint"), "-1");
   {
     TLockGuard guard(Driver.CallLock);

@@ -17,6 +17,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Mutex.h"
 #include "platform/Socket.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -410,7 +411,9 @@ TEST_F(HttpServerTest, ReportsBindFailures) {
   };
   const TCase cases[] = {
       {"127.0.0.1", Port, "Could not bind socket. Address and port are already in use."},
-      {"192.0.2.1", 0, Format("Socket Error # %d\n%s", EADDRNOTAVAIL, std::strerror(EADDRNOTAVAIL))},
+      {"192.0.2.1", 0,
+       Format("Socket Error # %d\n%s", test::SystemErrorNumber(test::TSystemError::AddressNotAvailable),
+              test::SystemErrorText(test::TSystemError::AddressNotAvailable).c_str())},
   };
   for (const TCase& c : cases) {
     THttpServer other([](const THttpRequest&, THttpResponse&) {});

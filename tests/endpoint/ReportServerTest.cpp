@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "platform/ProgramFile.h"
 #include "platform/Socket.h"
 #include "support/StandInEngines.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -98,10 +100,9 @@ TEST_F(ReportServerTest, BodyMethodsReachTheirDrivers) {
 
 TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   const fs::path root = fs::temp_directory_path() / ("trs-tag-" + std::to_string(::getpid()));
-  fs::create_directories(root / "etc/Tally/Quill");
   fs::create_directories(root / "标签/data");
-  std::ofstream(root / "etc/Tally/Quill/Report.conf") << "条码=" << (root / "标签").string() << "/\n";
-  setenv("XDG_CONFIG_DIRS", (root / "etc").c_str(), 1);
+  std::optional<test::TTestProductRegistry> registry(root);
+  registry->Register("条码", (root / "标签").string() + test::PathSeparator);
   // The barcode driver stages only once its library loads from the tagged directory.
   fs::copy_file(test::StandInEngine("BarcodeKit.dll"), root / "标签/BarcodeKit.dll");
 
@@ -124,7 +125,7 @@ TEST_F(ReportServerTest, SetProductTagTakesTheBodyAndAnswersNothing) {
   stage("Barcode", "untagged.cds");
   EXPECT_TRUE(fs::remove(programData / "untagged.cds"));
 
-  unsetenv("XDG_CONFIG_DIRS");
+  registry.reset();
   fs::remove_all(root);
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/Exceptions.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -27,7 +28,7 @@ TEST(DynamicLibraryTest, LoadsFindsExportsAndSaysWhyALoadFails) {
     TDynamicLibrary::Load("/nonexistent/QPrint.Dll");
     ADD_FAILURE() << "loaded a missing library";
   } catch (const Exception& error) {
-    EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos)
+    EXPECT_NE(std::string(error.what()).find(test::SystemErrorText(test::TSystemError::NoSuchLibrary)), std::string::npos)
         << error.what();
   }
 }

@@ -2,9 +2,6 @@
 #include "platform/WholeFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -14,6 +11,7 @@
 #include <string>
 
 #include "platform/Exceptions.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -28,16 +26,17 @@ std::string ReadAll(const fs::path& path) {
 }
 
 TEST(WholeFileTest, ReplacesInOneStepKeepingPermissionsAndLeavingNoTemporaryFile) {
-  const fs::path dir = fs::temp_directory_path() / ("trs-replace-" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("trs-replace-" + std::to_string(test::CurrentProcessNumber()));
   fs::create_directories(dir);
   const fs::path target = dir / "CONFIG.CFG";
   ReplaceFile(target.string(), "PORT=1\r\n");
-  ::chmod(target.c_str(), 0600);
+  // Owner only (Linux); Windows keeps no such bits, only the read-only flag, which a file
+  // to be replaced cannot have, so there the bits stay what the system reports.
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::perms kept = fs::status(target).permissions();
   ReplaceFile(target.string(), "PORT=2\r\n");
   EXPECT_EQ(ReadAll(target), "PORT=2\r\n");
-  struct stat info {};
-  ASSERT_EQ(::stat(target.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(fs::status(target).permissions(), kept);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
   EXPECT_THROW(ReplaceFile((dir / "missing/x.cfg").string(), "x"), EFCreateError);
@@ -49,7 +48,7 @@ TEST(WholeFileTest, ReplacesInOneStepKeepingPermissionsAndLeavingNoTemporaryFile
 }
 
 TEST(WholeFileTest, ReplacesFilesWhoseNamesFillTheFileSystemLimit) {
-  const fs::path dir = fs::temp_directory_path() / ("trs-longname-" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("trs-longname-" + std::to_string(test::CurrentProcessNumber()));
   fs::create_directories(dir);
   const std::string name = std::string(251, 'n') + ".cds";  // 255 bytes, the usual limit
   ReplaceFile((dir / name).string(), "one");
@@ -62,26 +61,24 @@ TEST(WholeFileTest, ReplacesFilesWhoseNamesFillTheFileSystemLimit) {
     ReplaceFile(missing.string(), "x");
     ADD_FAILURE() << "wrote into a missing directory";
   } catch (const EFCreateError& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + missing.string() + "\". No such file or directory");
+    EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + missing.string() + "\". " + test::SystemErrorText(test::TSystemError::NoSuchDirectory));
   }
   fs::remove_all(dir);
 }
 
 TEST(WholeFileTest, RemovesOnlyTheLeftoversOfSavesThatEnded) {
-  const fs::path dir = fs::temp_directory_path() / ("trs-leftovers-" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("trs-leftovers-" + std::to_string(test::CurrentProcessNumber()));
   fs::create_directories(dir);
-  const pid_t ended = fork();
-  if (ended == 0) _exit(0);
-  ASSERT_GT(ended, 0);
-  waitpid(ended, nullptr, 0);
-  const auto name = [](pid_t process, unsigned counter) {
+  const long ended = test::EndedProcessNumber();
+  const test::TRunningProcess other;
+  const auto name = [](long process, unsigned counter) {
     return Format(".~trs-%08x-%08x.tmp", static_cast<unsigned>(process), counter);
   };
   const std::string legacy = "t.cds.0123456789abcdef0123.tmp";
   const std::string gone[] = {name(ended, 0), name(ended, 0xffffffff), "old-" + legacy};
   const std::string kept[] = {
-      name(::getpid(), 3),   // this process: a save under way
-      name(::getppid(), 3),  // another process that runs
+      name(test::CurrentProcessNumber(), 3),  // this process: a save under way
+      name(other.Number(), 3),  // another process that runs
       legacy,                // of an earlier version, but too fresh to tell
       ".~trs-0000zzzz-00000001.tmp", name(ended, 1) + "x", "bills.cds", "t.cds.0123456789abcdef012.tmp",
   };

@@ -4,19 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "support/RecordingDesktop.h"
+#include "support/TestOs.h"
 
 namespace trs {
 namespace {
@@ -54,7 +52,7 @@ class ConfigFileTest : public testing::Test {
 };
 
 TEST_F(ConfigFileTest, FileNameIsBesideTheProgram) {
-  const fs::path program = fs::read_symlink("/proc/self/exe");
+  const fs::path program = test::TestProgramFile();
   EXPECT_EQ(ConfigFileName(), (program.parent_path() / "CONFIG.CFG").string());
 }
 
@@ -188,12 +186,16 @@ TEST_F(ConfigFileTest, SetOnAMissingFileFailsAndCreatesNothing) {
     SetConfigIn(Path, "PORT", "9000");
     ADD_FAILURE() << "no error";
   } catch (const EFOpenError& error) {
-    EXPECT_EQ(error.GetMessage(), "Cannot open file \"" + Path + "\". No such file or directory");
+    EXPECT_EQ(error.GetMessage(),
+              "Cannot open file \"" + Path + "\". " + test::SystemErrorText(test::TSystemError::NoSuchFile));
   }
   EXPECT_TRUE(fs::is_empty(Dir));
 }
 
 TEST_F(ConfigFileTest, SavesKeepThePermissionBits) {
+  // Windows files have no permission bits: only a read-only flag, which a file that is to be
+  // saved cannot carry (the system refuses to replace it).
+  if (!test::FilesHavePermissionBits) GTEST_SKIP() << "the file system has no permission bits";
   const fs::perms modes[] = {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
                              fs::perms::owner_all | fs::perms::others_read};
   for (const fs::perms mode : modes) {
@@ -206,27 +208,6 @@ TEST_F(ConfigFileTest, SavesKeepThePermissionBits) {
     EXPECT_EQ(ReadFile(Path), "PORT=2\r\nHOST=\r\nEND\r\n");
   }
 }
-
-// Keeps writes of regular files below `bytes` while it lives: a write beyond fails with
-// EFBIG, even for root, like a disk that is full.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    OldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &Old);
-    rlimit limit = Old;
-    limit.rlim_cur = bytes;
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) ADD_FAILURE() << "setrlimit: " << std::strerror(errno);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &Old);
-    std::signal(SIGXFSZ, OldHandler);
-  }
-
- private:
-  rlimit Old{};
-  void (*OldHandler)(int) = nullptr;
-};
 
 TEST_F(ConfigFileTest, ANameAtTheFileSystemLimitIsSavedWithoutLeftovers) {
   // The temporary file beside it has a short name of its own, whatever the file's length.
@@ -245,14 +226,14 @@ TEST_F(ConfigFileTest, FailedSaveLeavesTheFileAsItWasAndNoTemporaryFile) {
   struct TCase {
     const char* name;
     std::string fileName;
-    int reason;
+    test::TSystemError reason;
     bool limitSize;
     std::function<void(const std::string& path)> save;
   };
   const TCase cases[] = {
-      {"set, write fails", "CONFIG.CFG", EFBIG, true,
+      {"set, write fails", "CONFIG.CFG", test::TSystemError::DiskFull, true,
        [](const std::string& path) { SetConfigIn(path, "PORT", "2"); }},
-      {"get, write fails", "CONFIG.CFG", EFBIG, true,
+      {"get, write fails", "CONFIG.CFG", test::TSystemError::DiskFull, true,
        [](const std::string& path) { GetConfig("HOST", path); }},
   };
   for (const TCase& c : cases) {
@@ -261,14 +242,15 @@ TEST_F(ConfigFileTest, FailedSaveLeavesTheFileAsItWasAndNoTemporaryFile) {
     WriteFile(path, content);
     try {
       if (c.limitSize) {
-        TFileSizeLimit limit(content.size() / 2);
+        test::TFileSizeLimit limit(content.size() / 2);
         c.save(path);
       } else {
         c.save(path);
       }
       ADD_FAILURE() << "no error";
     } catch (const EFCreateError& error) {
-      EXPECT_EQ(error.GetMessage(), Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(c.reason)));
+      EXPECT_EQ(error.GetMessage(),
+                Format("Cannot create file \"%s\". %s", path.c_str(), test::SystemErrorText(c.reason).c_str()));
     }
     EXPECT_EQ(ReadFile(path), content);
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{c.fileName});

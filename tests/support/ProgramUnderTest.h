@@ -1,14 +1,15 @@
 // Runs a copy of the real program in a temporary directory and talks raw HTTP to it.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace trs::test {
+
+class TChildProcess;
 
 // How to start the program under test.
 struct TProgramOptions {
@@ -25,7 +26,8 @@ struct TProgramOptions {
 
 // A copy of TallyReportSrv in its own temporary program directory (with data/), started
 // headless on a free port (TALLYREPORTSRV_PORT=0) with its own session directory for the
-// single-instance guard; stopped with SIGTERM and removed when the object goes. Its
+// single-instance guard where that is a folder (Linux); stopped as the user's stop request
+// does (SIGTERM on Linux, Ctrl+C on Windows) and removed when the object goes. Its
 // standard error goes to stderr.txt in the directory.
 class TProgramUnderTest {
  public:
@@ -35,9 +37,9 @@ class TProgramUnderTest {
   TProgramUnderTest& operator=(const TProgramUnderTest&) = delete;
 
   int Port() const { return PortNumber; }
-  pid_t ProcessId() const { return Pid; }
+  long ProcessId() const;
   const std::filesystem::path& Directory() const { return Dir; }
-  // Sends SIGTERM and waits (up to `seconds`) for the exit; returns the exit status, or -1
+  // Asks it to stop and waits (up to `seconds`) for the exit; returns the exit status, or -1
   // when the program did not end in time.
   int Terminate(int seconds = 10);
   // Waits (up to `seconds`) for the program to end by itself; the exit status, or -1.
@@ -51,7 +53,7 @@ class TProgramUnderTest {
 
  private:
   std::filesystem::path Dir;
-  pid_t Pid = -1;
+  std::unique_ptr<TChildProcess> Process;
   int PortNumber = 0;
   std::string ReadyOutput;
 };

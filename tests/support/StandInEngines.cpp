@@ -1,5 +1,6 @@
 // Stand-in engines for tests: their files, product directories and the journal.
 #include "support/StandInEngines.h"
+#include "support/TestOs.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -15,7 +16,7 @@ namespace {
 fs::path UniqueTempFolder(const std::string& kind, const std::string& name) {
   static int counter = 0;
   const fs::path folder = fs::temp_directory_path() /
-                          ("trs-" + kind + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" + name);
+                          ("trs-" + kind + "-" + std::to_string(CurrentProcessNumber()) + "-" + std::to_string(++counter) + "-" + name);
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
@@ -41,18 +42,17 @@ std::string StandInEngine(const std::string& fileName, const std::string& varian
 
 TProductDirectory::TProductDirectory(const std::string& name) : Root(UniqueTempFolder("product", name)) {
   fs::create_directories(Root / "product/data");
-  fs::create_directories(Root / "etc/Tally/Quill");
-  std::ofstream(Root / "etc/Tally/Quill/Report.conf") << Tag << "=" << Path() << "\n";
-  setenv("XDG_CONFIG_DIRS", (Root / "etc").c_str(), 1);
+  Registry = std::make_unique<TTestProductRegistry>(Root);
+  Registry->Register(Tag, Path());
 }
 
 TProductDirectory::~TProductDirectory() {
-  unsetenv("XDG_CONFIG_DIRS");
+  Registry.reset();
   std::error_code ignored;
   fs::remove_all(Root, ignored);
 }
 
-std::string TProductDirectory::Path() const { return (Root / "product").string() + "/"; }
+std::string TProductDirectory::Path() const { return (Root / "product").string() + PathSeparator; }
 
 fs::path TProductDirectory::DataFile(const std::string& name) const { return Root / "product/data" / name; }
 
@@ -64,13 +64,13 @@ TEngineJournal::TEngineJournal(bool setForThisProcess)
     : Folder(UniqueTempFolder("journal", "engines")), SetForProcess(setForThisProcess) {
   Control("");
   if (SetForProcess)
-    for (const auto& [name, value] : Environment()) setenv(name.c_str(), value.c_str(), 1);
+    for (const auto& [name, value] : Environment()) test::SetVariable(name, value);
 }
 
 TEngineJournal::~TEngineJournal() {
   if (SetForProcess) {
-    unsetenv("TRS_ENGINE_JOURNAL");
-    unsetenv("TRS_ENGINE_CONTROL");
+    test::UnsetVariable("TRS_ENGINE_JOURNAL");
+    test::UnsetVariable("TRS_ENGINE_CONTROL");
   }
   std::error_code ignored;
   fs::remove_all(Folder, ignored);

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/TestOs.h"
 
 namespace trs::test {
 
@@ -15,8 +18,7 @@ namespace trs::test {
 std::string StandInEngine(const std::string& fileName, const std::string& variant = "");
 
 // A product directory of its own (with data/) registered in the product registry under
-// `Tag`. The registry is the file Tally/Quill/Report.conf under a private XDG_CONFIG_DIRS,
-// set for the whole test process while the object lives; one at a time.
+// `Tag` (see TTestProductRegistry) while the object lives; one at a time.
 class TProductDirectory {
  public:
   static constexpr char Tag[] = "TestProduct";
@@ -26,7 +28,7 @@ class TProductDirectory {
   TProductDirectory(const TProductDirectory&) = delete;
   TProductDirectory& operator=(const TProductDirectory&) = delete;
 
-  // The directory with its trailing "/", as the drivers' product path holds it.
+  // The directory with its trailing separator, as the drivers' product path holds it.
   std::string Path() const;
   std::filesystem::path DataFile(const std::string& name) const;
   // Copies an engine file into the directory under `fileName`.
@@ -34,6 +36,7 @@ class TProductDirectory {
 
  private:
   std::filesystem::path Root;
+  std::unique_ptr<TTestProductRegistry> Registry;
 };
 
 // One journal line: the engine, the call and its arguments as the JSON array text.
