@@ -1,9 +1,23 @@
-// Windows: the UTF-8/UTF-16 conversions and error texts shared by the Windows units.
+// Windows: the text conversions and error texts shared by the Windows units.
 #include "platform/Win32_win.h"
+
+#include "platform/Text.h"
 
 namespace trs::win32 {
 
-std::wstring Widen(std::string_view utf8) {
+// wchar_t is the UTF-16 unit on Windows, so the program's wide text is the system's as it is.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+std::wstring Widen(std::string_view narrow) {
+  const WideString wide = NarrowToWide(narrow);
+  return std::wstring(reinterpret_cast<const wchar_t*>(wide.data()), wide.size());
+}
+
+std::string Narrow(std::wstring_view utf16) {
+  return WideToNarrow(std::u16string_view(reinterpret_cast<const char16_t*>(utf16.data()), utf16.size()));
+}
+
+std::wstring WidenUtf8(std::string_view utf8) {
   if (utf8.empty()) return {};
   const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
@@ -11,7 +25,7 @@ std::wstring Widen(std::string_view utf8) {
   return wide;
 }
 
-std::string Narrow(std::wstring_view utf16) {
+std::string NarrowUtf8(std::wstring_view utf16) {
   if (utf16.empty()) return {};
   const int length = ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0,
                                            nullptr, nullptr);

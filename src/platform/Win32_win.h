@@ -1,7 +1,8 @@
 // The one way Windows units include the system's headers: lean, without min/max macros,
 // and with the macros that collide with the program's own names (GetMessage, MessageBox,
 // ReplaceFile, SetPort) removed again. Also the conversions every Win32 call needs: the
-// program's text is UTF-8, the system's is UTF-16.
+// system's text is UTF-16; the program's is narrow text (the narrow code page of Text.h, as
+// paths and messages are everywhere in the program), except the desktop's, which is UTF-8.
 //
 // Only _win.cpp files include this header.
 #pragma once
@@ -13,11 +14,16 @@
 
 namespace trs::win32 {
 
-// UTF-8 <-> UTF-16 for paths, names and texts handed to or taken from the system.
-std::wstring Widen(std::string_view utf8);
+// Narrow text <-> UTF-16 for paths, names and texts handed to or taken from the system:
+// what the system's own "A" calls would do with the narrow code page.
+std::wstring Widen(std::string_view narrow);
 std::string Narrow(std::wstring_view utf16);
 
-// The system's text for an error code (FormatMessageW), as UTF-8 without the trailing
+// UTF-8 <-> UTF-16, for the desktop's texts (captions, labels, boxes).
+std::wstring WidenUtf8(std::string_view utf8);
+std::string NarrowUtf8(std::wstring_view utf16);
+
+// The system's text for an error code (FormatMessageW), as narrow text without the trailing
 // line break; "System error <code>" when the system has none.
 std::string SystemErrorText(DWORD code);
 

@@ -152,7 +152,7 @@ TEST_F(Win32DesktopTest, ADialogRunDisablesTheForegroundWindowAndGivesItBackAfte
 }
 
 HWND FindProgressWindow() {
-  return ::FindWindowW(win32::Widen(ProgressWindowClassName).c_str(), nullptr);
+  return ::FindWindowW(win32::WidenUtf8(ProgressWindowClassName).c_str(), nullptr);
 }
 
 std::string ChildTextWithClass(HWND parent, const wchar_t* className, const std::string& prefix) {
@@ -162,7 +162,7 @@ std::string ChildTextWithClass(HWND parent, const wchar_t* className, const std:
     if (::lstrcmpiW(name, className) != 0) continue;
     wchar_t text[256] = {};
     ::GetWindowTextW(child, text, static_cast<int>(std::size(text)));
-    const std::string value = win32::Narrow(text);
+    const std::string value = win32::NarrowUtf8(text);
     if (value.rfind(prefix, 0) == 0) return value;
   }
   return {};

@@ -38,7 +38,7 @@ int FreePort() { return ListenTcp("127.0.0.1", 0, true).LocalPort(); }
 std::string WindowText(HWND window) {
   wchar_t text[256] = {};
   ::GetWindowTextW(window, text, static_cast<int>(std::size(text)));
-  return win32::Narrow(text);
+  return win32::NarrowUtf8(text);
 }
 
 // Types into a control as the keyboard would: one WM_CHAR per character.
@@ -96,7 +96,7 @@ TEST_F(Win32MainFormTest, TheMenuAndTheCaptionCarryTheProgramsVersion) {
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
     wchar_t text[128] = {};
     ::GetMenuStringW(menu, static_cast<UINT>(i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-    items.push_back(win32::Narrow(text));
+    items.push_back(win32::NarrowUtf8(text));
   }
   const std::string version = TRS_EXPECTED_VERSION;
   EXPECT_EQ(items, (std::vector<std::string>{"修改端口", "版本号：" + version, "退出"}));

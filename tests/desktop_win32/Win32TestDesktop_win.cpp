@@ -39,7 +39,7 @@ bool Win32DesktopTest::RunLoopWithin(std::chrono::seconds limit) {
 }
 
 HWND WaitForBox(const std::string& caption, std::chrono::milliseconds limit) {
-  const std::wstring wideCaption = win32::Widen(caption);
+  const std::wstring wideCaption = win32::WidenUtf8(caption);
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
     // "#32770" is the class of dialog boxes, message boxes included.
@@ -53,7 +53,7 @@ std::string BoxText(HWND box) {
   // The message's label in a message box has the number 0xFFFF.
   wchar_t text[512] = {};
   ::GetDlgItemTextW(box, 0xFFFF, text, static_cast<int>(std::size(text)));
-  return win32::Narrow(text);
+  return win32::NarrowUtf8(text);
 }
 
 std::optional<std::string> CloseBoxWhenShown(const std::string& caption, std::chrono::milliseconds limit) {
@@ -65,7 +65,7 @@ std::optional<std::string> CloseBoxWhenShown(const std::string& caption, std::ch
 }
 
 TTestWindow::TTestWindow(const std::string& title) {
-  Window = ::CreateWindowExW(0, L"STATIC", win32::Widen(title).c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+  Window = ::CreateWindowExW(0, L"STATIC", win32::WidenUtf8(title).c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                              100, 100, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (Window != nullptr) ::SetForegroundWindow(Window);
 }

@@ -176,8 +176,8 @@ int TWin32Desktop::MessageBox(const std::string& text, const std::string& captio
   DWORD error = 0;
   {
     TBoxWatchScope watch(*this);
-    result = ::MessageBoxW(::GetForegroundWindow(), win32::Widen(text).c_str(),
-                           win32::Widen(caption).c_str(), MB_OK | icon | MB_SETFOREGROUND);
+    result = ::MessageBoxW(::GetForegroundWindow(), win32::WidenUtf8(text).c_str(),
+                           win32::WidenUtf8(caption).c_str(), MB_OK | icon | MB_SETFOREGROUND);
     error = ::GetLastError();
   }
   {

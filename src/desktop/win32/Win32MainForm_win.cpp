@@ -36,7 +36,7 @@ constexpr int CaptionDecorationsWidth = 120;
 constexpr int ApplyButtonId = IDOK;
 constexpr int PortEditId = 10;
 
-std::wstring FromNarrow(const std::string& text) { return win32::Widen(NarrowToUtf8(text)); }
+std::wstring FromNarrow(const std::string& text) { return win32::WidenUtf8(NarrowToUtf8(text)); }
 
 std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
@@ -49,7 +49,7 @@ HFONT CreateFormFont(int pixelHeight) {
   // where the named one is missing.
   return ::CreateFontW(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                       win32::Widen("宋体").c_str());
+                       win32::WidenUtf8("宋体").c_str());
 }
 
 // The application icon (a small printer), drawn once: paper going in, the printer's body,
@@ -149,7 +149,7 @@ TWin32MainForm::TWin32MainForm(TWin32Desktop& desktop)
   w.TaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   // Only the close button in the title bar; the form is never resized.
-  w.Form = ::CreateWindowExW(0, FormClass, win32::Widen(CaptionBase).c_str(),
+  w.Form = ::CreateWindowExW(0, FormClass, win32::WidenUtf8(CaptionBase).c_str(),
                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
                              DesignWidth, DesignHeight, nullptr, nullptr, instance, this);
   if (w.Form == nullptr)
@@ -161,7 +161,7 @@ TWin32MainForm::TWin32MainForm(TWin32Desktop& desktop)
   w.LabelFont = CreateFormFont(13);
   auto child = [&](const wchar_t* className, const std::string& text, DWORD style, int x, int y,
                    int width, int height, int id, HFONT font) {
-    HWND control = ::CreateWindowExW(0, className, win32::Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+    HWND control = ::CreateWindowExW(0, className, win32::WidenUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style,
                                      PanelX + x, PanelY + y, width, height, w.Form,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -178,9 +178,9 @@ TWin32MainForm::TWin32MainForm(TWin32Desktop& desktop)
                    w.ControlFont);
 
   w.Menu = ::CreatePopupMenu();
-  ::AppendMenuW(w.Menu, MF_STRING, ModifyPortCommand, win32::Widen("修改端口").c_str());
-  ::AppendMenuW(w.Menu, MF_STRING, VersionCommand, win32::Widen("版本号").c_str());
-  ::AppendMenuW(w.Menu, MF_STRING, ExitCommand, win32::Widen("退出").c_str());
+  ::AppendMenuW(w.Menu, MF_STRING, ModifyPortCommand, win32::WidenUtf8("修改端口").c_str());
+  ::AppendMenuW(w.Menu, MF_STRING, VersionCommand, win32::WidenUtf8("版本号").c_str());
+  ::AppendMenuW(w.Menu, MF_STRING, ExitCommand, win32::WidenUtf8("退出").c_str());
 
   FitToCaption();
   // In the middle of the screen when first shown.
@@ -221,7 +221,7 @@ bool TWin32MainForm::FormCreate(int initialPort) {
     SetCaption(std::string(CaptionBase) + " " + version);
     FitToCaption();
     ::ModifyMenuW(Windows->Menu, VersionCommand, MF_BYCOMMAND | MF_STRING, VersionCommand,
-                  win32::Widen("版本号：" + version).c_str());
+                  win32::WidenUtf8("版本号：" + version).c_str());
   } catch (const std::exception& error) {
     ShowErrorBox(error.what(), false);
   }
@@ -237,7 +237,7 @@ void TWin32MainForm::AddTrayIcon() {
   icon.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
   icon.uCallbackMessage = TrayNotifyMessage;
   icon.hIcon = w.Icon;
-  const std::wstring tip = win32::Widen(ApplicationTitle());
+  const std::wstring tip = win32::WidenUtf8(ApplicationTitle());
   tip.copy(icon.szTip, std::size(icon.szTip) - 1);
   if (::Shell_NotifyIconW(NIM_ADD, &icon)) {
     w.IconShown = true;
@@ -295,7 +295,7 @@ void TWin32MainForm::nExitClick() {
 
 void TWin32MainForm::btnAppClick() {
   try {
-    ServiceShell.ChangePort(Utf8ToNarrow(win32::Narrow(WindowText(Windows->Edit))));
+    ServiceShell.ChangePort(Utf8ToNarrow(win32::NarrowUtf8(WindowText(Windows->Edit))));
     ::ShowWindow(Windows->Form, SW_HIDE);
   } catch (const std::exception& error) {
     ShowErrorBox(error.what(), false);  // the form stays up, for another try
@@ -303,7 +303,7 @@ void TWin32MainForm::btnAppClick() {
 }
 
 void TWin32MainForm::SetCaption(const std::string& utf8Caption) {
-  ::SetWindowTextW(Windows->Form, win32::Widen(utf8Caption).c_str());
+  ::SetWindowTextW(Windows->Form, win32::WidenUtf8(utf8Caption).c_str());
 }
 
 void TWin32MainForm::FitToCaption() {

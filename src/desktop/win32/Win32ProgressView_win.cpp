@@ -63,7 +63,7 @@ bool RegisterProgressClass() {
   static const bool registered = [] {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
-    return win32::RegisterProgramWindowClass(win32::Widen(ProgressWindowClassName).c_str(), ProgressWindowProc);
+    return win32::RegisterProgramWindowClass(win32::WidenUtf8(ProgressWindowClassName).c_str(), ProgressWindowProc);
   }();
   return registered;
 }
@@ -77,7 +77,7 @@ HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text
 // Creates the hidden window on the main thread; leaves `progress` empty when it cannot.
 void CreateProgressWindow(TProgressWindow& progress) {
   if (!RegisterProgressClass()) return;
-  const std::wstring className = win32::Widen(ProgressWindowClassName);
+  const std::wstring className = win32::WidenUtf8(ProgressWindowClassName);
   // A tool window does not appear in the task bar; the border is the panel's edge.
   HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_LAYERED, className.c_str(),
                                   L"", WS_POPUP | WS_BORDER, 0, 0, ClientWidth + 2, ClientHeight + 2,
@@ -90,10 +90,10 @@ void CreateProgressWindow(TProgressWindow& progress) {
   HWND icon = CreateChild(window, L"STATIC", L"", SS_ICON, 2, 8, 32, 32);
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_INFORMATION)), 0);
 
-  progress.Message = CreateChild(window, L"STATIC", win32::Widen("正在执行数据处理，请稍等"), SS_LEFT, 43, 18, 246, 24);
+  progress.Message = CreateChild(window, L"STATIC", win32::WidenUtf8("正在执行数据处理，请稍等"), SS_LEFT, 43, 18, 246, 24);
   progress.MessageFont = ::CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                       DEFAULT_PITCH, win32::Widen("宋体").c_str());
+                                       DEFAULT_PITCH, win32::WidenUtf8("宋体").c_str());
   ::SendMessageW(progress.Message, WM_SETFONT, reinterpret_cast<WPARAM>(progress.MessageFont), FALSE);
 
   progress.Bar = CreateChild(window, PROGRESS_CLASSW, L"", 0, 1, 47, 293, 17);
@@ -143,7 +143,7 @@ class TWin32ProgressView : public IProgressView {
   }
   bool IsVisible() override { return Visible; }
   void SetMessage(const std::string& text) override {
-    Queue([message = win32::Widen(text)](TProgressWindow& progress) {
+    Queue([message = win32::WidenUtf8(text)](TProgressWindow& progress) {
       ::SetWindowTextW(progress.Message, message.c_str());
     });
   }
