@@ -10,6 +10,7 @@
 
 #include "dataset/ClientDataSet.h"
 #include "platform/ProgramFile.h"
+#include "platform/Text.h"
 #include "platform/WholeFile.h"
 
 namespace standin {
@@ -17,6 +18,16 @@ namespace {
 
 // Calls that keep the form up right now (several may run on different threads).
 std::atomic<int> FormsShown{0};
+
+// The program hands engines text in its narrow page. This library has its own copy of the
+// text model, so it takes that page from the process once, before it converts anything.
+void UseHostPage() {
+  static const bool adopted = [] {
+    trs::AdoptHostNarrowCodePage();
+    return true;
+  }();
+  (void)adopted;
+}
 
 std::string Escape(std::string_view text) {
   std::string out;
@@ -91,7 +102,10 @@ TJson DescribeTable(trs::TClientDataSet& table) {
 
 TJson Json(long long number) { return std::to_string(number); }
 TJson Json(const char* narrowText) { return narrowText == nullptr ? "null" : Json(std::string_view(narrowText)); }
-TJson Json(std::string_view narrowText) { return "\"" + Escape(narrowText) + "\""; }
+TJson Json(std::string_view narrowText) {
+  UseHostPage();
+  return "\"" + Escape(trs::NarrowToUtf8(narrowText)) + "\"";
+}
 
 TJson JsonObject(const std::vector<std::pair<std::string, TJson>>& members) {
   std::string out = "{";
@@ -112,6 +126,7 @@ TJson JsonArray(const std::vector<TJson>& items) {
 }
 
 TJson DescribePacket(std::string_view packet) {
+  UseHostPage();
   try {
     trs::TClientDataSet table;
     table.SetData(packet);
@@ -122,6 +137,7 @@ TJson DescribePacket(std::string_view packet) {
 }
 
 TJson DescribeFile(const std::string& path) {
+  UseHostPage();
   try {
     trs::TClientDataSet table;
     table.LoadFromFile(path);

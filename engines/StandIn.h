@@ -21,7 +21,8 @@
 
 namespace standin {
 
-// One journal argument, already in JSON.
+// One journal argument, already in JSON. The journal is UTF-8: narrow text, which comes from
+// the program in its code page, is converted.
 using TJson = std::string;
 TJson Json(long long number);
 TJson Json(const char* narrowText);  // null gives null

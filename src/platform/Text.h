@@ -12,12 +12,17 @@ namespace trs {
 
 using WideString = std::u16string;
 
-// Adopts the user's locale (setlocale(LC_ALL, "")) and with it the narrow code page.
+// Adopts the user's locale for the C library (all of it on Linux, the character type on
+// Windows) and with it the narrow code page.
 // Called once at start-up before any thread exists; without it the page is UTF-8.
 void InitNarrowCodePage();
 // Makes `codeset` (an iconv name such as "GBK") the narrow page; "", ASCII and UTF-8 mean
 // UTF-8. Like InitNarrowCodePage, meant for start-up, before other threads use text.
 void UseNarrowCodePage(const std::string& codeset);
+// For a library loaded into the program: takes the narrow page the process already runs in
+// (the locale the program adopted on Linux, the ANSI page on Windows) without touching the
+// locale, which is the program's to set. Called once, before the library converts text.
+void AdoptHostNarrowCodePage();
 // True when the narrow page is UTF-8 (the conversions then skip iconv).
 bool NarrowIsUtf8();
 

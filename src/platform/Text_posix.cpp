@@ -102,6 +102,10 @@ std::string NarrowToUtf16Bytes(std::string_view text) {
 
 void InitNarrowCodePage() {
   std::setlocale(LC_ALL, "");
+  AdoptHostNarrowCodePage();
+}
+
+void AdoptHostNarrowCodePage() {
   const char* codeset = nl_langinfo(CODESET);
   UseNarrowCodePage(codeset == nullptr ? "" : codeset);
 }

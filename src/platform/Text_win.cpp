@@ -2,6 +2,7 @@
 // converted with MultiByteToWideChar / WideCharToMultiByte.
 #include <atomic>
 #include <cctype>
+#include <clocale>
 #include <cstdlib>
 
 #include "platform/Text.h"
@@ -68,7 +69,22 @@ size_t CharacterLength(std::string_view text) {
 
 }  // namespace
 
-void InitNarrowCodePage() { UseNarrowCodePage("CP" + std::to_string(::GetACP())); }
+void InitNarrowCodePage() {
+  // The C library's character type follows the user's locale, as on Linux: engine libraries
+  // loaded later take the program's page from it (AdoptHostNarrowCodePage). Numbers keep the
+  // C locale's format.
+  std::setlocale(LC_CTYPE, "");
+  UseNarrowCodePage("CP" + std::to_string(::GetACP()));
+}
+
+void AdoptHostNarrowCodePage() {
+  // The page of the process's C-library locale ("Chinese (Simplified)_China.936" gives 936);
+  // the C locale of a process that never chose one counts as UTF-8, as on Linux.
+  const char* name = std::setlocale(LC_CTYPE, nullptr);
+  const std::string locale = name == nullptr ? "C" : name;
+  const size_t dot = locale.rfind('.');
+  UseNarrowCodePage(dot == std::string::npos ? "" : locale.substr(dot + 1));
+}
 
 void UseNarrowCodePage(const std::string& codeset) {
   const UINT page = PageOfName(codeset);

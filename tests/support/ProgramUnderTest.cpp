@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "platform/Socket.h"
+#include "platform/Text.h"
 #include "support/ChildProcess.h"
 #include "support/TestOs.h"
 
@@ -114,7 +115,20 @@ std::string Get(int port, const std::string& query) {
 std::string UrlEncode(const std::string& text) {
   static const char hex[] = "0123456789ABCDEF";
   std::string out;
-  for (const unsigned char c : text) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      // Characters beyond ASCII go as %u escapes of their UTF-16 units, which the program
+      // turns into its own code page whatever that is (UTF-8 bytes would be read in it).
+      const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+      const WideString wide = Utf8ToWide(std::string_view(text).substr(i, length));
+      for (const char16_t unit : wide) {
+        out += "%u";
+        for (int shift = 12; shift >= 0; shift -= 4) out += hex[(unit >> shift) & 15];
+      }
+      i += length;
+      continue;
+    }
     if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == ',' || c == ':') {
       out += static_cast<char>(c);
     } else {
@@ -122,6 +136,7 @@ std::string UrlEncode(const std::string& text) {
       out += hex[c >> 4];
       out += hex[c & 15];
     }
+    ++i;
   }
   return out;
 }
@@ -134,7 +149,7 @@ std::string BodyOf(const std::string& response) {
 THttpAnswer AnswerOf(const std::string& response) {
   THttpAnswer answer;
   if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
-  answer.Body = BodyOf(response);
+  answer.Body = FromProgramPage(BodyOf(response));
   return answer;
 }
 

@@ -1,5 +1,8 @@
 // POSIX: the C library's environment and strerror texts.
 #include <dlfcn.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +21,39 @@ namespace trs::test {
 
 const char PathSeparator[] = "/";
 const bool FilesHavePermissionBits = true;
+
+namespace {
+
+// The character set of the locale the environment names, which the program under test takes
+// at start-up; a C or POSIX locale counts as UTF-8, as it does for the program.
+std::string ProgramCodeset() {
+  const locale_t locale = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) return "UTF-8";
+  std::string codeset = ::nl_langinfo_l(CODESET, locale);
+  ::freelocale(locale);
+  return codeset == "ANSI_X3.4-1968" || codeset.empty() ? "UTF-8" : codeset;
+}
+
+std::string Convert(const std::string& text, const std::string& from, const std::string& to) {
+  if (text.empty() || from == to) return text;
+  iconv_t converter = ::iconv_open(to.c_str(), from.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no conversion from " + from + " to " + to);
+  std::string out(text.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char* next = out.data();
+  size_t outLeft = out.size();
+  const size_t done = ::iconv(converter, &in, &inLeft, &next, &outLeft);
+  ::iconv_close(converter);
+  if (done == static_cast<size_t>(-1)) throw std::runtime_error("text not convertible from " + from + " to " + to);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+}  // namespace
+
+std::string ToProgramPage(const std::string& utf8) { return Convert(utf8, "UTF-8", ProgramCodeset()); }
+std::string FromProgramPage(const std::string& narrow) { return Convert(narrow, ProgramCodeset(), "UTF-8"); }
 
 std::filesystem::path TestProgramFile() { return std::filesystem::read_symlink("/proc/self/exe"); }
 

@@ -21,6 +21,24 @@ std::filesystem::path TestProgramFile() {
 }
 
 namespace {
+
+std::string Convert(const std::string& text, UINT from, UINT to) {
+  if (text.empty() || from == to) return text;
+  const int wideLength = ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+  ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
+  const int length = ::WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
+
+std::string ToProgramPage(const std::string& utf8) { return Convert(utf8, CP_UTF8, ::GetACP()); }
+std::string FromProgramPage(const std::string& narrow) { return Convert(narrow, ::GetACP(), CP_UTF8); }
+
+namespace {
 constexpr const wchar_t* ProductKey = L"Software\\Tally\\Quill\\Report";
 }  // namespace
 
