@@ -54,6 +54,12 @@ trs::TMutex StateLock;
 
 TJson JsonText(const ShortString& text) { return Json(std::string_view(text.text, text.length)); }
 
+// The control's answer for `call` in the program's page, else `narrowFallback` as it is.
+std::string NarrowResult(const TCall& call, const std::string& narrowFallback) {
+  const std::optional<std::string> value = call.Setting("result");
+  return value ? standin::ProgramText(*value) : narrowFallback;
+}
+
 void WriteShortString(const std::string& text, ShortString& result) {
   result.length = static_cast<uint8_t>(text.size() > 255 ? 255 : text.size());
   text.copy(result.text, result.length);
@@ -67,7 +73,8 @@ void Finish(const TCall& call) {
     while (!std::filesystem::exists(*file) && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  if (const std::optional<std::string> message = call.Setting("error")) throw std::runtime_error(*message);
+  if (const std::optional<std::string> message = call.Setting("error"))
+    throw std::runtime_error(standin::ProgramText(*message));
 }
 
 [[noreturn]] void Placeholder(const char* name) {
@@ -338,13 +345,13 @@ TEngineSettings Settings TRS_GUARDED_BY(StateLock);
 std::string MainDataPacket(const TCall& call) {
   const std::string number = call.Setting("style_number").value_or("1");
   trs::TClientDataSet table;
-  if (number != "none") table.AddFieldDef("样式编号", trs::TFieldType::ftInteger, 0);
-  table.AddFieldDef("样式名称", trs::TFieldType::ftString, 100);
+  if (number != "none") table.AddFieldDef(standin::ProgramText("样式编号"), trs::TFieldType::ftInteger, 0);
+  table.AddFieldDef(standin::ProgramText("样式名称"), trs::TFieldType::ftString, 100);
   table.CreateDataSet();
   table.Append();
   int field = 0;
   if (number != "none") table.SetFieldInteger(field++, std::atoll(number.c_str()));
-  table.SetFieldText(field, call.Setting("style_name").value_or("标准样式"));
+  table.SetFieldText(field, standin::ProgramText(call.Setting("style_name").value_or("标准样式")));
   table.Post();
   return table.Data();
 }
@@ -365,7 +372,7 @@ class TReport final : public TCounted<IzrReport> {
     TCall call(Engine, "GetTemplateName", {});
     Finish(call);
     trs::TLockGuard guard(StateLock);
-    WriteShortString(call.TextResult(Settings.TemplateName), result);
+    WriteShortString(NarrowResult(call, Settings.TemplateName), result);
   }
   void SetTemplateName(const ShortString& name) override {
     TCall call(Engine, "SetTemplateName", {JsonText(name)});
@@ -404,7 +411,7 @@ class TReport final : public TCounted<IzrReport> {
   void GetVersionInfo(ShortString& result) override {
     TCall call(Engine, "GetVersionInfo", {});
     Finish(call);
-    WriteShortString(call.TextResult("QPrint stand-in 5.2"), result);
+    WriteShortString(NarrowResult(call, "QPrint stand-in 5.2"), result);
   }
   int32_t GetStyleIndex() override {
     TCall call(Engine, "GetStyleIndex", {});
@@ -422,7 +429,7 @@ class TReport final : public TCounted<IzrReport> {
     TCall call(Engine, "ReadStyleNames", {});
     Finish(call);
     trs::TLockGuard guard(StateLock);
-    StyleNames = call.TextResult("标准样式\r\n小票样式");
+    StyleNames = NarrowResult(call, standin::ProgramText("标准样式\r\n小票样式"));
     return StyleNames.c_str();
   }
   void NewTemplate(IzrTemplateIntf** result) override {
@@ -444,7 +451,7 @@ class TReport final : public TCounted<IzrReport> {
   void GetStyleFileName(int32_t style, ShortString& result) override {
     TCall call(Engine, "GetStyleFileName", {Json(style)});
     Finish(call);
-    WriteShortString(call.TextResult("Style" + std::to_string(style) + ".rwx"), result);
+    WriteShortString(NarrowResult(call, "Style" + std::to_string(style) + ".rwx"), result);
   }
   TRS_DIALOG(ExportData)
   TRS_PLACEHOLDER(zrReport_Place35)
@@ -463,7 +470,7 @@ class TReport final : public TCounted<IzrReport> {
     const std::u16string_view text =
         data.vt == VT_BSTR ? BStrView(data.bstrVal) : std::u16string_view();
     TCall call(Engine, "LoadData",
-               {Json(static_cast<long long>(data.vt)), Json(std::string_view(trs::EncodeUtf8Result(text))), Json(n), Json(third)});
+               {Json(static_cast<long long>(data.vt)), standin::JsonUtf8(trs::EncodeUtf8Result(text)), Json(n), Json(third)});
     Finish(call);
   }
   TRS_PLACEHOLDER(zrReport_Place48)

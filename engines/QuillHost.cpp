@@ -49,7 +49,7 @@ constexpr GUID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0
 std::string Utf8(BSTR text) {
   return trs::EncodeUtf8Result(BStrView(text));
 }
-TJson Text(BSTR text) { return Json(std::string_view(Utf8(text))); }
+TJson Text(BSTR text) { return standin::JsonUtf8(Utf8(text)); }
 TJson Real(double value) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.17g", value);
@@ -269,7 +269,7 @@ class TReportHostControl final : public IReportHostControl {
   HRESULT zrHost_Place27() override { return E_NOTIMPL; }
   HRESULT LoadDataFromQuill3(BSTR data, int32_t option, int32_t* result) override {
     const std::string text = Utf8(data);
-    TCall call(Engine, "LoadDataFromQuill3", {Json(std::string_view(text)), Json(option)});
+    TCall call(Engine, "LoadDataFromQuill3", {standin::JsonUtf8(text), Json(option)});
     if (const HRESULT failure = ConfiguredFailure(call)) return failure;
     if (result == nullptr) return E_INVALIDARG;
     trs::TLockGuard guard(Lock);
@@ -417,7 +417,7 @@ class TReportHostControl final : public IReportHostControl {
       }
       pages.push_back(standin::JsonArray(tables));
     }
-    return standin::JsonObject({{"name", Json(std::string_view(Texts[TPropertyId::TemplateName]))},
+    return standin::JsonObject({{"name", standin::JsonUtf8(Texts[TPropertyId::TemplateName])},
                                 {"pages", standin::JsonArray(pages)},
                                 {"charts", Json(Charts)},
                                 {"data_bytes", Json(static_cast<long long>(Data.size()))}});

@@ -37,8 +37,9 @@ using standin::Json;
 using standin::TCall;
 using standin::TJson;
 
-std::string Narrow(BSTR text) { return trs::WideToNarrow(BStrView(text)); }
-TJson JsonText(BSTR text) { return Json(std::string_view(Narrow(text))); }
+// The library's interface is wide text; the stand-in holds and journals it in UTF-8.
+std::string Utf8(BSTR text) { return trs::EncodeUtf8Result(BStrView(text)); }
+TJson JsonText(BSTR text) { return standin::JsonUtf8(Utf8(text)); }
 
 // Replaces the caller's answer variable with `text` (null for the empty text), freeing what
 // it held, as the library's answer variables work.
@@ -77,7 +78,7 @@ TJson DescribeJson(BSTR json) {
   const std::u16string_view head = text.substr(0, 40);
   return standin::JsonObject({{"length", Json(length)},
                               {"fnv1a", Json(static_cast<long long>(hash))},
-                              {"head", Json(std::string_view(trs::WideToNarrow(head)))}});
+                              {"head", standin::JsonUtf8(trs::EncodeUtf8Result(head))}});
 }
 
 // What the library remembers, shared by all its printer objects.
@@ -96,8 +97,8 @@ TLibraryMemory Memory;
 // What a print works from, for the journal.
 TJson PrintJob() {
   trs::TLockGuard guard(Memory.Lock);
-  return standin::JsonObject({{"printer", Json(std::string_view(Memory.ChosenPrinter))},
-                              {"data_fields", Json(std::string_view(Memory.DataFields))},
+  return standin::JsonObject({{"printer", standin::JsonUtf8(Memory.ChosenPrinter)},
+                              {"data_fields", standin::JsonUtf8(Memory.DataFields)},
                               {"json_length", Json(Memory.JsonLength)}});
 }
 
@@ -134,7 +135,7 @@ class TPrinter final : public IktPrinter {
     TCall call(Engine, "DesignReport", {JsonText(name)});
     FailWhenAsked("DesignReport");
     trs::TLockGuard guard(Memory.Lock);
-    Memory.Templates.emplace(Narrow(name), "");
+    Memory.Templates.emplace(Utf8(name), "");
     return static_cast<int32_t>(call.Result(0));
   }
   int32_t Preview(BSTR name) override {
@@ -163,7 +164,7 @@ class TPrinter final : public IktPrinter {
   int16_t SetPrinter(BSTR name) override {
     TCall call(Engine, "SetPrinter", {JsonText(name)});
     FailWhenAsked("SetPrinter");
-    const std::string wanted = Narrow(name);
+    const std::string wanted = Utf8(name);
     bool known = false;
     for (const std::string& printer : Printers()) known = known || printer == wanted;
     if (known) {
@@ -191,7 +192,7 @@ class TPrinter final : public IktPrinter {
     TCall call(Engine, "CreateNewTemplate", {JsonText(first), JsonText(second)});
     FailWhenAsked("CreateNewTemplate");
     trs::TLockGuard guard(Memory.Lock);
-    const bool created = Memory.Templates.emplace(Narrow(first), Narrow(second)).second;
+    const bool created = Memory.Templates.emplace(Utf8(first), Utf8(second)).second;
     return static_cast<int32_t>(call.Result(created ? 1 : 0));
   }
   int16_t CheckTemplateExist(BSTR name) override {
@@ -200,7 +201,7 @@ class TPrinter final : public IktPrinter {
     bool exists;
     {
       trs::TLockGuard guard(Memory.Lock);
-      exists = Memory.Templates.count(Narrow(name)) != 0;
+      exists = Memory.Templates.count(Utf8(name)) != 0;
     }
     return static_cast<int16_t>(call.Result(exists ? VARIANT_TRUE : VARIANT_FALSE));
   }
@@ -225,7 +226,7 @@ class TPrinter final : public IktPrinter {
     TCall call(Engine, name, {JsonText(text)});
     FailWhenAsked(name);
     trs::TLockGuard guard(Memory.Lock);
-    Memory.*field = Narrow(text);
+    Memory.*field = Utf8(text);
     return static_cast<int32_t>(call.Result(1));
   }
   static int32_t SetFlag(const char* name, VARIANT_BOOL value, bool TLibraryMemory::*field) {

@@ -107,11 +107,18 @@ TJson Json(std::string_view narrowText) {
   return "\"" + Escape(trs::NarrowToUtf8(narrowText)) + "\"";
 }
 
+TJson JsonUtf8(std::string_view utf8Text) { return "\"" + Escape(utf8Text) + "\""; }
+
+std::string ProgramText(std::string_view utf8Text) {
+  UseHostPage();
+  return trs::Utf8ToNarrow(utf8Text);
+}
+
 TJson JsonObject(const std::vector<std::pair<std::string, TJson>>& members) {
   std::string out = "{";
   for (const auto& [name, value] : members) {
     if (out.size() > 1) out += ",";
-    out += Json(std::string_view(name)) + ":" + value;
+    out += JsonUtf8(name) + ":" + value;
   }
   return out + "}";
 }

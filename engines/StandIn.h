@@ -27,6 +27,8 @@ using TJson = std::string;
 TJson Json(long long number);
 TJson Json(const char* narrowText);  // null gives null
 TJson Json(std::string_view narrowText);
+// Text the stand-in holds in UTF-8 (what a wide engine was given, converted; control values).
+TJson JsonUtf8(std::string_view utf8Text);
 TJson JsonObject(const std::vector<std::pair<std::string, TJson>>& members);
 TJson JsonArray(const std::vector<TJson>& items);
 
@@ -35,6 +37,10 @@ TJson JsonArray(const std::vector<TJson>& items);
 TJson DescribePacket(std::string_view packet);
 // The same for a dataset file.
 TJson DescribeFile(const std::string& path);
+
+// Text the stand-in makes up (a control value, a default of its own, both UTF-8) in the
+// program's narrow page, for engines whose interface is narrow text.
+std::string ProgramText(std::string_view utf8Text);
 
 // The directory of the stand-in's own file, with a trailing path separator: where it was
 // loaded from.
@@ -51,7 +57,7 @@ class TCall {
 
   // The control's answer for this call, else `fallback`.
   long long Result(long long fallback) const;
-  std::string TextResult(const std::string& fallback) const;
+  std::string TextResult(const std::string& fallback) const;  // UTF-8, as the control file
   // The control's value for this call's `setting` ("result", "delay_ms", ...), if set.
   std::optional<std::string> Setting(const char* setting) const;
 

@@ -53,10 +53,7 @@ class EShopReportTest : public testing::Test {
     EndDialogs();
   }
   // Registers `directory` (with its trailing "/") under a further product tag.
-  void AddTag(const std::string& tag, const std::string& directory) const {
-    std::ofstream(std::filesystem::path(Product.Path()) / "../etc/Tally/Quill/Report.conf", std::ios::app)
-        << tag << "=" << directory << "\n";
-  }
+  void AddTag(const std::string& tag, const std::string& directory) const { Product.Register(tag, directory); }
 
   std::vector<TEngineCall> Operations() const {
     std::vector<TEngineCall> operations;
@@ -304,12 +301,12 @@ TEST_F(EShopReportTest, VersionLoadsTheLibraryFromTheCurrentProductDirectoryEach
   const std::filesystem::path second = std::filesystem::path(Product.Path()) / "second";
   std::filesystem::create_directories(second);
   std::filesystem::copy_file(StandInEngine("rptengine.dll", "rpt-unversioned"), second / "rptengine.dll");
-  AddTag("Second", second.string() + "/");
+  AddTag("Second", second.string() + PathSeparator);
   Tag(Driver, "Second");
   Journal.Clear();
   EXPECT_EQ(Property(Driver, "version"), "65535.65535.65535.65535");
   EXPECT_EQ(Property(Driver, "Version"), "65535.65535.65535.65535");
-  const std::string secondDirectory = "[\"" + second.string() + "/\"]";
+  const std::string secondDirectory = "[" + JsonString(second.string() + PathSeparator) + "]";
   for (const char* call : {"Loaded", "Unloaded"}) {
     const std::vector<TEngineCall> calls = CallsNamed(call);
     ASSERT_EQ(calls.size(), 2u) << call;
@@ -321,11 +318,11 @@ TEST_F(EShopReportTest, VersionLoadsTheLibraryFromTheCurrentProductDirectoryEach
   EXPECT_EQ(Invoke(Driver, "GetPrinterNames"), "Printer A\r\n打印机 B");
   const std::vector<TEngineCall> obtained = CallsNamed("GetIntf");
   ASSERT_EQ(obtained.size(), 1u);
-  EXPECT_EQ(obtained[0].Args, "[2,\"" + Product.Path() + "\"]");
+  EXPECT_EQ(obtained[0].Args, "[2," + JsonString(Product.Path()) + "]");
 
   const std::filesystem::path empty = std::filesystem::path(Product.Path()) / "empty";
   std::filesystem::create_directories(empty);
-  AddTag("Empty", empty.string() + "/");
+  AddTag("Empty", empty.string() + PathSeparator);
   Tag(Driver, "Empty");
   EXPECT_EQ(Property(Driver, "version"), "");
 }

@@ -9,6 +9,7 @@
 
 #include "platform/Text.h"
 #include "support/ProgramWithEngines.h"
+#include "support/TestOs.h"
 
 namespace trs::test {
 namespace {
@@ -78,7 +79,8 @@ TEST(ExpressTest, EveryLoadDataFromJsonRequestReachesTheExpressDriverWithItsBody
 
 TEST(ExpressTest, WithoutTheLibraryExpressRequestsFailWithTheLoadMessage) {
   TProgramWithEngines program({});  // no library beside it
-  const std::string loadError = "无法加载 rptengine.dll，";
+  // Error answers carry the message as the program holds it: in its page, not UTF-8.
+  const std::string loadError = ToProgramPage("无法加载 rptengine.dll，");
   for (const char* method : {"BeginPrint", "GetPrinterNames", "Print:Sale"}) {
     const THttpAnswer answer = program.Call("Express", method);
     EXPECT_EQ(answer.Status, 500) << method;

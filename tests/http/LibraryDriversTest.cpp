@@ -11,6 +11,7 @@
 #include "dataset/ClientDataSet.h"
 #include "support/ProgramWithEngines.h"
 #include "support/StandInEngines.h"
+#include "support/TestOs.h"
 
 namespace trs::test {
 namespace {
@@ -76,7 +77,7 @@ TEST(LibraryDriversTest, PrintsATwoTableBillFromTheFilesItStages) {
   EXPECT_EQ(program.Ok("BillPrint", "GetBillPrintCount"), "1");
 
   EXPECT_EQ(RowsOf(program.DataFile("billhead.cds")), "NO.001;");
-  EXPECT_EQ(RowsOf(program.DataFile("billdetail.cds")), "茶1-0;茶1-1;");
+  EXPECT_EQ(RowsOf(program.DataFile("billdetail.cds")), ToProgramPage("茶1-0;茶1-1;"));
   EXPECT_EQ(RowsOf(program.DataFile("billtail.cds")), "NO.001;");
   EXPECT_FALSE(fs::exists(program.DataFile("billhead2.cds")));
 
@@ -95,8 +96,8 @@ TEST(LibraryDriversTest, WritesOneFileSetPerDetailTableUpToThree) {
   TProgramWithEngines program({Engine("BillKit.dll")});
   StageBill(program, 3);
   EXPECT_EQ(program.Ok("BillPrint", "PosPreview:sale,4"), "-1");
-  EXPECT_EQ(RowsOf(program.DataFile("billdetail2.cds")), "茶2-0;茶2-1;");
-  EXPECT_EQ(RowsOf(program.DataFile("billdetail3.cds")), "茶3-0;茶3-1;");
+  EXPECT_EQ(RowsOf(program.DataFile("billdetail2.cds")), ToProgramPage("茶2-0;茶2-1;"));
+  EXPECT_EQ(RowsOf(program.DataFile("billdetail3.cds")), ToProgramPage("茶3-0;茶3-1;"));
   EXPECT_EQ(RowsOf(program.DataFile("billtail3.cds")), "NO.001;");
   const std::vector<TEngineCall> calls = program.Journal.Calls("BillKit");
   ASSERT_EQ(calls.size(), 2u);
@@ -156,12 +157,12 @@ TEST(LibraryDriversTest, BillErrorsComeAfterTheFilesAndBeforeTheLibrary) {
 TEST(LibraryDriversTest, BillFilesStayInTheProgramsDataDirectoryAfterAProductTag) {
   // The staging directory is fixed when the driver is made; a tag moves only the library.
   const fs::path other = fs::temp_directory_path() / ("trs-bill-other-" + std::to_string(::getpid()));
-  fs::create_directories(other / "etc/Tally/Quill");
   fs::create_directories(other / "product/data");
-  std::ofstream(other / "etc/Tally/Quill/Report.conf") << "Shop=" << (other / "product").string() << "/\n";
   fs::copy_file(StandInEngine("BillKit.dll"), other / "product/BillKit.dll", fs::copy_options::overwrite_existing);
   {
-    TProgramWithEngines program({}, {{"XDG_CONFIG_DIRS", (other / "etc").string()}});
+    const TTestProductRegistry registry(other);
+    registry.Register("Shop", (other / "product").string() + PathSeparator);
+    TProgramWithEngines program({});
     const std::string post = "POST /?type=BillPrint&Method=setproducttag HTTP/1.1\r\nContent-Length: 4\r\n\r\nShop";
     EXPECT_EQ(BodyOf(Exchange(program.Program.Port(), post)), "");
     StageBill(program, 1);

@@ -62,7 +62,7 @@ TEST(QuillReportHttpTest, BuildsATemplateFromLoadedDataAndPrintsIt) {
       {"AddTemplatePage", "0"},
       {"AddTemplateTable:0", "0"},
       {"AddTemplateTableRow:0,0", "0"},
-      {"AddTemplateTableCell:0,0,0,%E5%8D%95%E5%8F%B7,80,0", "0"},
+      {"AddTemplateTableCell:0,0,0,%u5355%u53F7,80,0", "0"},  // 单号
       {"AddTemplateTableCell:0,0,0,Amount,60,0", "1"},
       {"SaveTemplate", "-1"},
   };

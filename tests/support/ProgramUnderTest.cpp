@@ -149,7 +149,7 @@ std::string BodyOf(const std::string& response) {
 THttpAnswer AnswerOf(const std::string& response) {
   THttpAnswer answer;
   if (response.rfind("HTTP/1.1 ", 0) == 0) answer.Status = std::atoi(response.c_str() + 9);
-  answer.Body = FromProgramPage(BodyOf(response));
+  answer.Body = BodyOf(response);
   return answer;
 }
 

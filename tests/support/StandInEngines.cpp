@@ -60,6 +60,19 @@ void TProductDirectory::Install(const std::string& source, const std::string& fi
   fs::copy_file(source, Root / "product" / fileName, fs::copy_options::overwrite_existing);
 }
 
+void TProductDirectory::Register(const std::string& tag, const std::string& directory) const {
+  Registry->Register(tag, directory);
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 TEngineJournal::TEngineJournal(bool setForThisProcess)
     : Folder(UniqueTempFolder("journal", "engines")), SetForProcess(setForThisProcess) {
   Control("");

@@ -33,11 +33,17 @@ class TProductDirectory {
   std::filesystem::path DataFile(const std::string& name) const;
   // Copies an engine file into the directory under `fileName`.
   void Install(const std::string& source, const std::string& fileName) const;
+  // Registers another tag in the same registry, for as long as this object lives.
+  void Register(const std::string& tag, const std::string& directory) const;
 
  private:
   std::filesystem::path Root;
   std::unique_ptr<TTestProductRegistry> Registry;
 };
+
+// `text` as a JSON string, quotes included, as the journal writes it (paths on Windows have
+// backslashes to escape).
+std::string JsonString(const std::string& text);
 
 // One journal line: the engine, the call and its arguments as the JSON array text.
 struct TEngineCall {

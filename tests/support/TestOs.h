@@ -22,11 +22,10 @@ extern const char PathSeparator[];
 // Whether files carry POSIX permission bits (Linux) or only a read-only flag (Windows).
 extern const bool FilesHavePermissionBits;
 
-// Text in the narrow code page of the program under test (what it answers, stages, saves and
-// hands to engines) from UTF-8, and back. The program's page is the system's: the locale's
-// character set on Linux, the ANSI code page on Windows (936 under the windows test preset).
+// UTF-8 text in the narrow code page of the program under test, as it stages and saves text
+// in .cds tables. The program's page is the system's: the locale's character set on Linux,
+// the ANSI code page on Windows (936 under the windows test preset).
 std::string ToProgramPage(const std::string& utf8);
-std::string FromProgramPage(const std::string& narrow);
 
 // The file of this test program.
 std::filesystem::path TestProgramFile();

@@ -53,7 +53,6 @@ std::string Convert(const std::string& text, const std::string& from, const std:
 }  // namespace
 
 std::string ToProgramPage(const std::string& utf8) { return Convert(utf8, "UTF-8", ProgramCodeset()); }
-std::string FromProgramPage(const std::string& narrow) { return Convert(narrow, ProgramCodeset(), "UTF-8"); }
 
 std::filesystem::path TestProgramFile() { return std::filesystem::read_symlink("/proc/self/exe"); }
 

@@ -36,7 +36,6 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
 }  // namespace
 
 std::string ToProgramPage(const std::string& utf8) { return Convert(utf8, CP_UTF8, ::GetACP()); }
-std::string FromProgramPage(const std::string& narrow) { return Convert(narrow, ::GetACP(), CP_UTF8); }
 
 namespace {
 constexpr const wchar_t* ProductKey = L"Software\\Tally\\Quill\\Report";
