@@ -79,7 +79,7 @@ TEST(PosKitTest, DisplayCommandsFromManyRequestsArriveWhole) {
   // 40 commands of 13 bytes, none cut into by another.
   ASSERT_EQ(received.size(), static_cast<size_t>(Threads * Each * 13));
   for (size_t at = 0; at < received.size(); at += 13)
-    EXPECT_THAT(received.substr(at, 13), testing::MatchesRegex("\x1bs[1-4]\x1bQA100\.00\r")) << at;
+    EXPECT_THAT(received.substr(at, 13), testing::MatchesRegex("\x1bs[1-4]\x1bQA100\\.00\r")) << at;
 }
 
 TEST(PosKitTest, SettingsWindowNeedsADisplayAndSaysWhereTheSettingsAre) {
