@@ -52,9 +52,14 @@ struct THttpServer::TConnection {
 struct THttpServer::TListener {
   uint64_t Token = 0;
   TSocket Socket;
+  // Threads waiting in accept on it (or about to), each counted by ChooseWaitingPlace.
+  std::atomic<int> Accepting{0};
+  // Set under Mutex when it leaves Listeners.
+  std::atomic<bool> Closed{false};
 };
 
-THttpServer::THttpServer(THttpHandler handler) : Handler(std::move(handler)) {}
+THttpServer::THttpServer(THttpHandler handler)
+    : Handler(std::move(handler)), AcceptInThreads(AcceptWaitsCanBeStopped()) {}
 
 THttpServer::~THttpServer() {
   Stop();
@@ -145,6 +150,7 @@ void THttpServer::Start() {
   for (const auto& [address, port] : bindings) {
     auto listener = std::make_shared<TListener>();
     listener->Socket = ListenTcp(address, port, ReuseAddress);
+    if (AcceptInThreads) listener->Socket.SetAcceptWaits(true);
     ports.push_back(listener->Socket.LocalPort());
     listeners.push_back(std::move(listener));
   }
@@ -153,12 +159,16 @@ void THttpServer::Start() {
   ConnectionLimit = static_cast<int>(std::clamp<size_t>(handles > ReservedHandles ? handles - ReservedHandles : 1, 1, wanted));
   {
     TLockGuard state(Mutex);
-    while (Threads.size() < 2 && SpawnThread()) {
+    // Where threads wait in accept, one for each new listener (those of an earlier Start
+    // wait on the poller by now) and one for the poller; otherwise two on the poller.
+    const size_t threads = AcceptInThreads ? Threads.size() + listeners.size() + (Threads.empty() ? 1 : 0)
+                                           : std::max<size_t>(Threads.size(), 2);
+    while (Threads.size() < threads && SpawnThread()) {
     }
     if (Threads.empty()) throw Exception("Could not start a connection thread.");
     for (std::shared_ptr<TListener>& listener : listeners) {
       listener->Token = NextToken++;
-      if (!Poller.Watch(listener->Socket, listener->Token, TPoller::Readable))
+      if (!AcceptInThreads && !Poller.Watch(listener->Socket, listener->Token, TPoller::Readable))
         throw Exception("Could not watch the listening socket.");
       Listeners.emplace(listener->Token, std::move(listener));
     }
@@ -210,27 +220,42 @@ void THttpServer::CloseListeners(bool takeQueued) {
     TLockGuard state(Mutex);
     listeners.swap(Listeners);
     PausedListeners.clear();
-    for (auto& [token, listener] : listeners) Poller.Forget(listener->Socket);
+    for (auto& [token, listener] : listeners) {
+      listener->Closed = true;
+      if (!AcceptInThreads) Poller.Forget(listener->Socket);
+    }
+  }
+  AcceptResumed.NotifyAll();
+  // Connections the OS has already completed wait in the listener's queue; closing or
+  // stopping it would reset them. Taken over, they are served like any other. Threads
+  // waiting in accept may take some of them meanwhile, and serve those; then they are woken.
+  if (AcceptInThreads) {
+    for (auto& [token, listener] : listeners) {
+      if (takeQueued) TakeQueued(*listener);
+      listener->Socket.StopAccepting();
+    }
   }
   // A thread may still be accepting on one (it holds a reference just for the accept and the
   // registration, never while reading or handling). Nobody takes a new reference now, so
   // the count only falls; once it is ours alone, the listener closes when we say.
   for (auto& [token, listener] : listeners)
     while (listener.use_count() > 1) std::this_thread::sleep_for(std::chrono::microseconds(100));
-  // Connections the OS has already completed wait in the listener's queue; closing it would
-  // reset them. Taken over, they are served like any other.
-  if (takeQueued) {
-    for (auto& [token, listener] : listeners)
-      for (TSocket socket = listener->Socket.Accept(); socket.Valid(); socket = listener->Socket.Accept())
-        if (TConnection* connection = AddConnection(std::move(socket))) Park(*connection, TPoller::Readable);
-  }
+  if (takeQueued && !AcceptInThreads)
+    for (auto& [token, listener] : listeners) TakeQueued(*listener);
   listeners.clear();  // closed before returning: the port is free, and refuses connections
+}
+
+void THttpServer::TakeQueued(TListener& listener) {
+  listener.Socket.SetAcceptWaits(false);
+  for (TSocket socket = listener.Socket.Accept(); socket.Valid(); socket = listener.Socket.Accept())
+    if (TConnection* connection = AddConnection(std::move(socket))) Park(*connection, TPoller::Readable);
 }
 
 bool THttpServer::SpawnThread() {
   if (Quitting || Threads.size() >= MaxThreads) return false;
   try {
     Threads.emplace_back(&THttpServer::ThreadLoop, this);
+    ++ThreadsStarting;
     return true;
   } catch (const std::exception&) {
     // Out of threads: the ones there are carry on, and complete requests wait their turn.
@@ -238,9 +263,47 @@ bool THttpServer::SpawnThread() {
   }
 }
 
-void THttpServer::ThreadLoop() {
-  for (;;) {
+std::shared_ptr<THttpServer::TListener> THttpServer::ChooseWaitingPlace() {
+  // The place with the fewest threads waiting, so that a thread leaving any of them for a
+  // handler seldom leaves it empty (which would start a thread).
+  std::shared_ptr<TListener> chosen;
+  if (AcceptInThreads && !Quitting) {
+    int fewest = Polling.load();
+    for (const auto& [token, listener] : Listeners) {
+      if (listener->Accepting.load() < fewest) {
+        fewest = listener->Accepting.load();
+        chosen = listener;
+      }
+    }
+  }
+  if (chosen)
+    ++chosen->Accepting;
+  else
     ++Polling;
+  return chosen;
+}
+
+int THttpServer::PlacesWithoutWaiter() const {
+  int missing = Polling.load() == 0 ? 1 : 0;
+  if (AcceptInThreads)
+    for (const auto& [token, listener] : Listeners) missing += listener->Accepting.load() == 0 ? 1 : 0;
+  return missing - ThreadsStarting;
+}
+
+void THttpServer::ThreadLoop() {
+  bool starting = true;
+  for (;;) {
+    std::shared_ptr<TListener> accepting;
+    {
+      TLockGuard lock(Mutex);
+      if (starting) --ThreadsStarting;
+      starting = false;
+      accepting = ChooseWaitingPlace();
+    }
+    if (accepting) {
+      WaitInAccept(std::move(accepting));
+      continue;
+    }
     TPoller::TEvent event;
     bool failed = false;
     try {
@@ -324,6 +387,50 @@ void THttpServer::Accept(std::shared_ptr<TListener> listener) {
       PausedListeners.push_back(listener->Token);  // Sweep tries again
     else
       Poller.Rearm(listener->Socket, listener->Token, TPoller::Readable);
+  }
+}
+
+void THttpServer::WaitInAccept(std::shared_ptr<TListener> listener) {
+  bool outOfHandles = false;
+  TSocket socket = listener->Socket.Accept(&outOfHandles);
+  if (outOfHandles) {
+    // The process ran out of handles before the connection limit: make room like at the limit.
+    std::unique_ptr<TConnection> evicted;
+    {
+      TLockGuard lock(Mutex);
+      evicted = TakeOldestIncomplete();
+    }
+    if (evicted) {
+      Release(*evicted);
+      evicted.reset();
+      socket = listener->Socket.Accept(&outOfHandles);
+    }
+  }
+  if (!socket.Valid()) {
+    // Stopped, or out of handles, or a passing failure: the last two wait a moment before
+    // trying again, still counted as the listener's waiter so that no thread is started
+    // for it meanwhile.
+    {
+      TLockGuard lock(Mutex);
+      AcceptResumed.WaitFor(Mutex, std::chrono::milliseconds(outOfHandles ? SweepIntervalMs() : 10),
+                            [&]() TRS_REQUIRES(Mutex) { return listener->Closed.load() || Quitting; });
+    }
+    --listener->Accepting;
+    return;
+  }
+  --listener->Accepting;
+  TConnection* connection = nullptr;
+  try {
+    connection = AddConnection(std::move(socket));
+  } catch (...) {
+    return;  // out of memory: this connection is given up (its socket closed with the record)
+  }
+  listener.reset();  // not held while the request is read and handled (see CloseListeners)
+  if (connection == nullptr) return;
+  try {
+    ReadSome(*connection);
+  } catch (...) {
+    Close(*connection);  // out of memory while reading: this connection is given up
   }
 }
 
@@ -448,10 +555,13 @@ void THttpServer::Complete(TConnection& connection, THttpReadResult outcome) {
   {
     TLockGuard lock(Mutex);
     connection.Phase = TConnection::Handling;
-    // This thread leaves the poller for the handler, which may block: someone must stay.
-    // When nobody can, the request waits for a handler to finish and this thread polls on
-    // (unless no handler runs at all: then nothing would ever take it).
-    if (HandlersRunning >= MaxHandlerThreads || (Polling == 0 && !SpawnThread() && HandlersRunning > 0)) {
+    // This thread leaves its waiting place (the poller or a listener) for the handler, which
+    // may block: someone must stay in each. When nobody can, the request waits for a
+    // handler to finish and this thread goes back to waiting (unless no handler runs at
+    // all: then nothing would ever take it).
+    bool covered = HandlersRunning < MaxHandlerThreads;
+    for (int missing = PlacesWithoutWaiter(); covered && missing > 0; --missing) covered = SpawnThread();
+    if (!covered && HandlersRunning > 0) {
       Waiting.push_back(&connection);
       return;
     }
