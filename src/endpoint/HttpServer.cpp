@@ -263,18 +263,23 @@ bool THttpServer::SpawnThread() {
   }
 }
 
-std::shared_ptr<THttpServer::TListener> THttpServer::ChooseWaitingPlace() {
-  // The place with the fewest threads waiting, so that a thread leaving any of them for a
-  // handler seldom leaves it empty (which would start a thread).
+std::shared_ptr<THttpServer::TListener> THttpServer::ChooseWaitingPlace(uint64_t previous) {
+  // A place nobody waits on comes first; otherwise the thread goes back where it waited
+  // before, so that the threads gather where they are taken from (a listener that hardly
+  // gets connections keeps one), and one leaving again for a handler leaves the others
+  // there. A new thread goes where the fewest wait.
   std::shared_ptr<TListener> chosen;
-  if (AcceptInThreads && !Quitting) {
+  if (AcceptInThreads && !Quitting && Polling.load() > 0) {
     int fewest = Polling.load();
     for (const auto& [token, listener] : Listeners) {
-      if (listener->Accepting.load() < fewest) {
-        fewest = listener->Accepting.load();
+      const int waiting = listener->Accepting.load();
+      if (waiting == 0 || (fewest > 0 && (token == previous || (previous == NoPlace && waiting < fewest)))) {
+        fewest = waiting;
         chosen = listener;
       }
+      if (waiting == 0) break;
     }
+    if (previous == PollerPlace && fewest > 0) chosen.reset();
   }
   if (chosen)
     ++chosen->Accepting;
@@ -291,19 +296,20 @@ int THttpServer::PlacesWithoutWaiter() const {
 }
 
 void THttpServer::ThreadLoop() {
-  bool starting = true;
+  uint64_t previous = NoPlace;
   for (;;) {
     std::shared_ptr<TListener> accepting;
     {
       TLockGuard lock(Mutex);
-      if (starting) --ThreadsStarting;
-      starting = false;
-      accepting = ChooseWaitingPlace();
+      if (previous == NoPlace) --ThreadsStarting;
+      accepting = ChooseWaitingPlace(previous);
     }
     if (accepting) {
+      previous = accepting->Token;
       WaitInAccept(std::move(accepting));
       continue;
     }
+    previous = PollerPlace;
     TPoller::TEvent event;
     bool failed = false;
     try {
@@ -394,7 +400,9 @@ void THttpServer::WaitInAccept(std::shared_ptr<TListener> listener) {
   bool outOfHandles = false;
   TSocket socket = listener->Socket.Accept(&outOfHandles);
   if (outOfHandles) {
-    // The process ran out of handles before the connection limit: make room like at the limit.
+    // The process ran out of handles before the connection limit: make room like at the
+    // limit. The OS takes the handle for the next connection before waiting for it, so this
+    // may happen before that connection comes: room is made for it in advance.
     std::unique_ptr<TConnection> evicted;
     {
       TLockGuard lock(Mutex);

@@ -105,9 +105,11 @@ class THttpServer {
 
   void ThreadLoop() TRS_EXCLUDES(Mutex);
   bool SpawnThread() TRS_REQUIRES(Mutex);
-  // Where a thread should wait next: the listener that lacks a waiting thread most, or none
-  // (the poller). Counts the thread as waiting there.
-  std::shared_ptr<TListener> ChooseWaitingPlace() TRS_REQUIRES(Mutex);
+  // Where a thread should wait next, given where it waited before (a listener's token, or
+  // one of these two): a listener, or none for the poller. Counts the thread as waiting there.
+  static constexpr uint64_t NoPlace = 0;
+  static constexpr uint64_t PollerPlace = UINT64_MAX;
+  std::shared_ptr<TListener> ChooseWaitingPlace(uint64_t previous) TRS_REQUIRES(Mutex);
   // Places (the poller, listeners) that no thread waits on, less the threads starting.
   int PlacesWithoutWaiter() const TRS_REQUIRES(Mutex);
   void CloseListeners(bool takeQueued) TRS_EXCLUDES(Mutex);

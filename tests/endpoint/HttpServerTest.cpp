@@ -244,32 +244,6 @@ TEST_F(HttpServerTest, AtTheConnectionLimitTheOldestIncompleteGoesFirst) {
   }
 }
 
-// Out of handles before its connection limit, the server makes room as at the limit: the
-// oldest connection still waiting for its request goes, and the fresh one is served.
-TEST_F(HttpServerTest, OutOfHandlesTheOldestIncompleteGoesFirst) {
-  StartServer();
-  EXPECT_EQ(Exchange(Port, "GET /first HTTP/1.1\r\n\r\n").Bytes, Ok("GET /first []"));
-  // The server may still hold that connection, draining it; its handle must not come free
-  // under the limit.
-  for (int wait = 0; wait < 400 && Server.OpenConnections() != 0; ++wait) std::this_thread::sleep_for(5ms);
-  ASSERT_EQ(Server.OpenConnections(), 0);
-  // Each connection holds two handles of this process, ours and the server's: the fresh
-  // client's is the last one left, and the server's accept finds none.
-  test::THandleLimit limit(5);
-  if (!limit.Active()) GTEST_SKIP() << "this system sets no handle limit on sockets";
-  std::vector<TSocket> slow;
-  for (int i = 0; i < 2; ++i) {
-    slow.push_back(Connect(Port));
-    ASSERT_TRUE(slow.back().SendAll("GET /slow"));
-  }
-  for (int wait = 0; wait < 400 && Server.OpenConnections() < 2; ++wait) std::this_thread::sleep_for(5ms);
-  ASSERT_EQ(Server.OpenConnections(), 2);
-  EXPECT_EQ(Exchange(Port, "GET /fresh HTTP/1.1\r\n\r\n").Bytes, Ok("GET /fresh []"));
-  EXPECT_TRUE(ReadUntilClose(slow[0]).Closed);
-  char byte = 0;
-  EXPECT_EQ(slow[1].Receive(&byte, 1, false).Kind, TSocketReceive::TimedOut);
-}
-
 TEST_F(HttpServerTest, RequestMemoryIsCappedAcrossConnections) {
   Server.SetMaxRequestMemory(100000);
   StartServer();

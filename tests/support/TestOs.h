@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace trs::test {
 
@@ -81,23 +80,6 @@ class TFileSizeLimit {
  private:
   std::uint64_t Saved = 0;
   void (*SavedHandler)(int) = nullptr;
-};
-
-// Lets this process open only `more` handles beyond those it holds now, while it lives, as a
-// process at its handle limit does: on Linux through RLIMIT_NOFILE. Windows sets no such
-// limit on sockets: there Active() is false and nothing is limited.
-class THandleLimit {
- public:
-  explicit THandleLimit(int more);
-  ~THandleLimit();
-  THandleLimit(const THandleLimit&) = delete;
-  THandleLimit& operator=(const THandleLimit&) = delete;
-  bool Active() const { return Limited; }
-
- private:
-  std::uint64_t Saved = 0;
-  bool Limited = false;
-  std::vector<int> GapFillers;  // unused handle numbers below the highest, taken up
 };
 
 // The errors tests provoke on purpose, by what happened rather than by one OS's number.

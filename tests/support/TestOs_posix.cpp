@@ -1,12 +1,10 @@
 // POSIX: the C library's environment and strerror texts.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -89,32 +87,6 @@ TFileSizeLimit::~TFileSizeLimit() {
   limit.rlim_cur = static_cast<rlim_t>(Saved);
   ::setrlimit(RLIMIT_FSIZE, &limit);
   std::signal(SIGXFSZ, SavedHandler);
-}
-
-THandleLimit::THandleLimit(int more) {
-  rlimit limit{};
-  ::getrlimit(RLIMIT_NOFILE, &limit);
-  Saved = limit.rlim_cur;
-  // A new handle takes the lowest free number, and the limit bounds the numbers: the free
-  // numbers below the highest one in use are taken first, so that exactly `more` remain.
-  int highest = 0;
-  for (int fd = 0; fd < static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536)); ++fd)
-    if (::fcntl(fd, F_GETFD) != -1) highest = fd;
-  int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  for (; fd >= 0 && fd < highest; fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) GapFillers.push_back(fd);
-  if (fd >= 0) ::close(fd);  // past the highest: not a gap
-  limit.rlim_cur = static_cast<rlim_t>(highest + 1 + more);
-  if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
-    throw std::runtime_error(std::string("setrlimit: ") + std::strerror(errno));
-  Limited = true;
-}
-
-THandleLimit::~THandleLimit() {
-  rlimit limit{};
-  ::getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = static_cast<rlim_t>(Saved);
-  ::setrlimit(RLIMIT_NOFILE, &limit);
-  for (const int fd : GapFillers) ::close(fd);
 }
 
 int SystemErrorNumber(TSystemError error) {

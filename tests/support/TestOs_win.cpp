@@ -107,10 +107,6 @@ TFileSizeLimit::TFileSizeLimit(size_t bytes) { LimitReplacementSizeForTests(byte
 
 TFileSizeLimit::~TFileSizeLimit() { LimitReplacementSizeForTests(SIZE_MAX); }
 
-THandleLimit::THandleLimit(int) {}
-
-THandleLimit::~THandleLimit() = default;
-
 int SystemErrorNumber(TSystemError error) {
   switch (error) {
     case TSystemError::NoSuchFile: return ERROR_FILE_NOT_FOUND;
