@@ -14,13 +14,15 @@ namespace {
 // still sends; closing with unread input would reset the connection and could destroy the
 // response before the client reads it.
 constexpr std::chrono::milliseconds DrainTime{1500};
-// Handles kept free of connections: listeners, the poller, files the drivers open.
-constexpr size_t ReservedHandles = 128;
 // Reads or writes on one connection before its thread lets the others have a turn.
 constexpr int TurnsPerEvent = 16;
 constexpr size_t ReadSize = 65536;
 // Threads running handlers, plus those between events and the one that always polls.
 constexpr size_t MaxThreads = 2 * THttpServer::MaxHandlerThreads + 2;
+// Handles kept free of connections: listeners, the poller, files the drivers open, and one
+// for each thread waiting in accept (the OS takes the next connection's handle before the
+// wait).
+constexpr size_t ReservedHandles = 128 + MaxThreads;
 
 }  // namespace
 
