@@ -362,31 +362,38 @@ void THttpServer::ThreadLoop() {
   }
 }
 
+TSocket THttpServer::AcceptMakingRoom(TListener& listener, bool& outOfHandles) {
+  TSocket socket = listener.Socket.Accept(&outOfHandles);
+  if (!outOfHandles) return socket;
+  // The process ran out of handles before the connection limit: make room like at the limit.
+  // Where threads wait in accept, the OS takes the handle for the next connection before
+  // waiting for it, so this may happen before that connection comes: room is made in advance.
+  std::unique_ptr<TConnection> evicted;
+  {
+    TLockGuard lock(Mutex);
+    evicted = TakeOldestIncomplete();
+  }
+  if (!evicted) return socket;
+  Release(*evicted);
+  evicted.reset();
+  return listener.Socket.Accept(&outOfHandles);
+}
+
+void THttpServer::ReadFirst(TConnection& connection) {
+  try {
+    ReadSome(connection);
+  } catch (...) {
+    Close(connection);  // out of memory while reading: this connection is given up
+  }
+}
+
 void THttpServer::Accept(std::shared_ptr<TListener> listener) {
   bool outOfHandles = false;
-  TSocket socket = listener->Socket.Accept(&outOfHandles);
-  std::unique_ptr<TConnection> evicted;
-  if (outOfHandles) {
-    // The process ran out of handles before the connection limit: make room like at the limit.
-    {
-      TLockGuard lock(Mutex);
-      evicted = TakeOldestIncomplete();
-    }
-    if (evicted) {
-      Release(*evicted);
-      evicted.reset();
-      socket = listener->Socket.Accept(&outOfHandles);
-    }
-  }
+  TSocket socket = AcceptMakingRoom(*listener, outOfHandles);
   if (socket.Valid()) {
     TConnection* connection = AddConnection(std::move(socket), listener.get());
     listener.reset();  // not held while the request is read and handled (see CloseListeners)
-    if (connection == nullptr) return;
-    try {
-      ReadSome(*connection);
-    } catch (...) {
-      Close(*connection);  // out of memory while reading: this connection is given up
-    }
+    if (connection != nullptr) ReadFirst(*connection);
     return;
   }
   TLockGuard lock(Mutex);
@@ -400,22 +407,7 @@ void THttpServer::Accept(std::shared_ptr<TListener> listener) {
 
 void THttpServer::WaitInAccept(std::shared_ptr<TListener> listener) {
   bool outOfHandles = false;
-  TSocket socket = listener->Socket.Accept(&outOfHandles);
-  if (outOfHandles) {
-    // The process ran out of handles before the connection limit: make room like at the
-    // limit. The OS takes the handle for the next connection before waiting for it, so this
-    // may happen before that connection comes: room is made for it in advance.
-    std::unique_ptr<TConnection> evicted;
-    {
-      TLockGuard lock(Mutex);
-      evicted = TakeOldestIncomplete();
-    }
-    if (evicted) {
-      Release(*evicted);
-      evicted.reset();
-      socket = listener->Socket.Accept(&outOfHandles);
-    }
-  }
+  TSocket socket = AcceptMakingRoom(*listener, outOfHandles);
   if (!socket.Valid()) {
     // Stopped, or out of handles, or a passing failure: the last two wait a moment before
     // trying again, still counted as the listener's waiter so that no thread is started
@@ -436,12 +428,7 @@ void THttpServer::WaitInAccept(std::shared_ptr<TListener> listener) {
     return;  // out of memory: this connection is given up (its socket closed with the record)
   }
   listener.reset();  // not held while the request is read and handled (see CloseListeners)
-  if (connection == nullptr) return;
-  try {
-    ReadSome(*connection);
-  } catch (...) {
-    Close(*connection);  // out of memory while reading: this connection is given up
-  }
+  if (connection != nullptr) ReadFirst(*connection);
 }
 
 THttpServer::TConnection* THttpServer::AddConnection(TSocket socket, const TListener* from) {

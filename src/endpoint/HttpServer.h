@@ -114,7 +114,14 @@ class THttpServer {
   int PlacesWithoutWaiter() const TRS_REQUIRES(Mutex);
   void CloseListeners(bool takeQueued) TRS_EXCLUDES(Mutex);
   void TakeQueued(TListener& listener) TRS_EXCLUDES(Mutex);
+  // Takes one connection from the listener; out of handles, drops the oldest incomplete
+  // connection and tries once more.
+  TSocket AcceptMakingRoom(TListener& listener, bool& outOfHandles) TRS_EXCLUDES(Mutex);
+  // Reads what a connection just taken has already sent; the poller watches it for the rest.
+  void ReadFirst(TConnection& connection) TRS_EXCLUDES(Mutex);
+  // One listener event of the poller: accept, re-arm.
   void Accept(std::shared_ptr<TListener> listener) TRS_EXCLUDES(Mutex);
+  // A thread waiting in accept on the listener, then reading what came.
   void WaitInAccept(std::shared_ptr<TListener> listener) TRS_EXCLUDES(Mutex);
   // Registers an accepted socket (and rearms the listener it came from, when given).
   TConnection* AddConnection(TSocket socket, const TListener* from = nullptr) TRS_EXCLUDES(Mutex);
