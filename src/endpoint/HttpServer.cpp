@@ -14,13 +14,15 @@ namespace {
 // still sends; closing with unread input would reset the connection and could destroy the
 // response before the client reads it.
 constexpr std::chrono::milliseconds DrainTime{1500};
-// Handles kept free of connections: listeners, the poller, files the drivers open.
-constexpr size_t ReservedHandles = 128;
 // Reads or writes on one connection before its thread lets the others have a turn.
 constexpr int TurnsPerEvent = 16;
 constexpr size_t ReadSize = 65536;
 // Threads running handlers, plus those between events and the one that always polls.
 constexpr size_t MaxThreads = 2 * THttpServer::MaxHandlerThreads + 2;
+// Handles kept free of connections: listeners, the poller, files the drivers open, and one
+// for each thread waiting in accept (the OS takes the next connection's handle before the
+// wait).
+constexpr size_t ReservedHandles = 128 + MaxThreads;
 
 }  // namespace
 
@@ -52,9 +54,14 @@ struct THttpServer::TConnection {
 struct THttpServer::TListener {
   uint64_t Token = 0;
   TSocket Socket;
+  // Threads waiting in accept on it (or about to), each counted by ChooseWaitingPlace.
+  std::atomic<int> Accepting{0};
+  // Set under Mutex when it leaves Listeners.
+  std::atomic<bool> Closed{false};
 };
 
-THttpServer::THttpServer(THttpHandler handler) : Handler(std::move(handler)) {}
+THttpServer::THttpServer(THttpHandler handler)
+    : Handler(std::move(handler)), AcceptInThreads(AcceptWaitsCanBeStopped()) {}
 
 THttpServer::~THttpServer() {
   Stop();
@@ -145,6 +152,7 @@ void THttpServer::Start() {
   for (const auto& [address, port] : bindings) {
     auto listener = std::make_shared<TListener>();
     listener->Socket = ListenTcp(address, port, ReuseAddress);
+    if (AcceptInThreads) listener->Socket.SetAcceptWaits(true);
     ports.push_back(listener->Socket.LocalPort());
     listeners.push_back(std::move(listener));
   }
@@ -153,12 +161,16 @@ void THttpServer::Start() {
   ConnectionLimit = static_cast<int>(std::clamp<size_t>(handles > ReservedHandles ? handles - ReservedHandles : 1, 1, wanted));
   {
     TLockGuard state(Mutex);
-    while (Threads.size() < 2 && SpawnThread()) {
+    // Where threads wait in accept, one for each new listener (those of an earlier Start
+    // wait on the poller by now) and one for the poller; otherwise two on the poller.
+    const size_t threads = AcceptInThreads ? Threads.size() + listeners.size() + (Threads.empty() ? 1 : 0)
+                                           : std::max<size_t>(Threads.size(), 2);
+    while (Threads.size() < threads && SpawnThread()) {
     }
     if (Threads.empty()) throw Exception("Could not start a connection thread.");
     for (std::shared_ptr<TListener>& listener : listeners) {
       listener->Token = NextToken++;
-      if (!Poller.Watch(listener->Socket, listener->Token, TPoller::Readable))
+      if (!AcceptInThreads && !Poller.Watch(listener->Socket, listener->Token, TPoller::Readable))
         throw Exception("Could not watch the listening socket.");
       Listeners.emplace(listener->Token, std::move(listener));
     }
@@ -210,27 +222,42 @@ void THttpServer::CloseListeners(bool takeQueued) {
     TLockGuard state(Mutex);
     listeners.swap(Listeners);
     PausedListeners.clear();
-    for (auto& [token, listener] : listeners) Poller.Forget(listener->Socket);
+    for (auto& [token, listener] : listeners) {
+      listener->Closed = true;
+      if (!AcceptInThreads) Poller.Forget(listener->Socket);
+    }
+  }
+  AcceptResumed.NotifyAll();
+  // Connections the OS has already completed wait in the listener's queue; closing or
+  // stopping it would reset them. Taken over, they are served like any other. Threads
+  // waiting in accept may take some of them meanwhile, and serve those; then they are woken.
+  if (AcceptInThreads) {
+    for (auto& [token, listener] : listeners) {
+      if (takeQueued) TakeQueued(*listener);
+      listener->Socket.StopAccepting();
+    }
   }
   // A thread may still be accepting on one (it holds a reference just for the accept and the
   // registration, never while reading or handling). Nobody takes a new reference now, so
   // the count only falls; once it is ours alone, the listener closes when we say.
   for (auto& [token, listener] : listeners)
     while (listener.use_count() > 1) std::this_thread::sleep_for(std::chrono::microseconds(100));
-  // Connections the OS has already completed wait in the listener's queue; closing it would
-  // reset them. Taken over, they are served like any other.
-  if (takeQueued) {
-    for (auto& [token, listener] : listeners)
-      for (TSocket socket = listener->Socket.Accept(); socket.Valid(); socket = listener->Socket.Accept())
-        if (TConnection* connection = AddConnection(std::move(socket))) Park(*connection, TPoller::Readable);
-  }
+  if (takeQueued && !AcceptInThreads)
+    for (auto& [token, listener] : listeners) TakeQueued(*listener);
   listeners.clear();  // closed before returning: the port is free, and refuses connections
+}
+
+void THttpServer::TakeQueued(TListener& listener) {
+  listener.Socket.SetAcceptWaits(false);
+  for (TSocket socket = listener.Socket.Accept(); socket.Valid(); socket = listener.Socket.Accept())
+    if (TConnection* connection = AddConnection(std::move(socket))) Park(*connection, TPoller::Readable);
 }
 
 bool THttpServer::SpawnThread() {
   if (Quitting || Threads.size() >= MaxThreads) return false;
   try {
     Threads.emplace_back(&THttpServer::ThreadLoop, this);
+    ++ThreadsStarting;
     return true;
   } catch (const std::exception&) {
     // Out of threads: the ones there are carry on, and complete requests wait their turn.
@@ -238,9 +265,53 @@ bool THttpServer::SpawnThread() {
   }
 }
 
-void THttpServer::ThreadLoop() {
-  for (;;) {
+std::shared_ptr<THttpServer::TListener> THttpServer::ChooseWaitingPlace(uint64_t previous) {
+  // A place nobody waits on comes first; otherwise the thread goes back where it waited
+  // before, so that the threads gather where they are taken from (a listener that hardly
+  // gets connections keeps one), and one leaving again for a handler leaves the others
+  // there. A new thread goes where the fewest wait.
+  std::shared_ptr<TListener> chosen;
+  if (AcceptInThreads && !Quitting && Polling.load() > 0) {
+    int fewest = Polling.load();
+    for (const auto& [token, listener] : Listeners) {
+      const int waiting = listener->Accepting.load();
+      if (waiting == 0 || (fewest > 0 && (token == previous || (previous == NoPlace && waiting < fewest)))) {
+        fewest = waiting;
+        chosen = listener;
+      }
+      if (waiting == 0) break;
+    }
+    if (previous == PollerPlace && fewest > 0) chosen.reset();
+  }
+  if (chosen)
+    ++chosen->Accepting;
+  else
     ++Polling;
+  return chosen;
+}
+
+int THttpServer::PlacesWithoutWaiter() const {
+  int missing = Polling.load() == 0 ? 1 : 0;
+  if (AcceptInThreads)
+    for (const auto& [token, listener] : Listeners) missing += listener->Accepting.load() == 0 ? 1 : 0;
+  return missing - ThreadsStarting;
+}
+
+void THttpServer::ThreadLoop() {
+  uint64_t previous = NoPlace;
+  for (;;) {
+    std::shared_ptr<TListener> accepting;
+    {
+      TLockGuard lock(Mutex);
+      if (previous == NoPlace) --ThreadsStarting;
+      accepting = ChooseWaitingPlace(previous);
+    }
+    if (accepting) {
+      previous = accepting->Token;
+      WaitInAccept(std::move(accepting));
+      continue;
+    }
+    previous = PollerPlace;
     TPoller::TEvent event;
     bool failed = false;
     try {
@@ -291,31 +362,38 @@ void THttpServer::ThreadLoop() {
   }
 }
 
+TSocket THttpServer::AcceptMakingRoom(TListener& listener, bool& outOfHandles) {
+  TSocket socket = listener.Socket.Accept(&outOfHandles);
+  if (!outOfHandles) return socket;
+  // The process ran out of handles before the connection limit: make room like at the limit.
+  // Where threads wait in accept, the OS takes the handle for the next connection before
+  // waiting for it, so this may happen before that connection comes: room is made in advance.
+  std::unique_ptr<TConnection> evicted;
+  {
+    TLockGuard lock(Mutex);
+    evicted = TakeOldestIncomplete();
+  }
+  if (!evicted) return socket;
+  Release(*evicted);
+  evicted.reset();
+  return listener.Socket.Accept(&outOfHandles);
+}
+
+void THttpServer::ReadFirst(TConnection& connection) {
+  try {
+    ReadSome(connection);
+  } catch (...) {
+    Close(connection);  // out of memory while reading: this connection is given up
+  }
+}
+
 void THttpServer::Accept(std::shared_ptr<TListener> listener) {
   bool outOfHandles = false;
-  TSocket socket = listener->Socket.Accept(&outOfHandles);
-  std::unique_ptr<TConnection> evicted;
-  if (outOfHandles) {
-    // The process ran out of handles before the connection limit: make room like at the limit.
-    {
-      TLockGuard lock(Mutex);
-      evicted = TakeOldestIncomplete();
-    }
-    if (evicted) {
-      Release(*evicted);
-      evicted.reset();
-      socket = listener->Socket.Accept(&outOfHandles);
-    }
-  }
+  TSocket socket = AcceptMakingRoom(*listener, outOfHandles);
   if (socket.Valid()) {
     TConnection* connection = AddConnection(std::move(socket), listener.get());
     listener.reset();  // not held while the request is read and handled (see CloseListeners)
-    if (connection == nullptr) return;
-    try {
-      ReadSome(*connection);
-    } catch (...) {
-      Close(*connection);  // out of memory while reading: this connection is given up
-    }
+    if (connection != nullptr) ReadFirst(*connection);
     return;
   }
   TLockGuard lock(Mutex);
@@ -325,6 +403,32 @@ void THttpServer::Accept(std::shared_ptr<TListener> listener) {
     else
       Poller.Rearm(listener->Socket, listener->Token, TPoller::Readable);
   }
+}
+
+void THttpServer::WaitInAccept(std::shared_ptr<TListener> listener) {
+  bool outOfHandles = false;
+  TSocket socket = AcceptMakingRoom(*listener, outOfHandles);
+  if (!socket.Valid()) {
+    // Stopped, or out of handles, or a passing failure: the last two wait a moment before
+    // trying again, still counted as the listener's waiter so that no thread is started
+    // for it meanwhile.
+    {
+      TLockGuard lock(Mutex);
+      AcceptResumed.WaitFor(Mutex, std::chrono::milliseconds(outOfHandles ? SweepIntervalMs() : 10),
+                            [&]() TRS_REQUIRES(Mutex) { return listener->Closed.load() || Quitting; });
+    }
+    --listener->Accepting;
+    return;
+  }
+  --listener->Accepting;
+  TConnection* connection = nullptr;
+  try {
+    connection = AddConnection(std::move(socket));
+  } catch (...) {
+    return;  // out of memory: this connection is given up (its socket closed with the record)
+  }
+  listener.reset();  // not held while the request is read and handled (see CloseListeners)
+  if (connection != nullptr) ReadFirst(*connection);
 }
 
 THttpServer::TConnection* THttpServer::AddConnection(TSocket socket, const TListener* from) {
@@ -448,10 +552,13 @@ void THttpServer::Complete(TConnection& connection, THttpReadResult outcome) {
   {
     TLockGuard lock(Mutex);
     connection.Phase = TConnection::Handling;
-    // This thread leaves the poller for the handler, which may block: someone must stay.
-    // When nobody can, the request waits for a handler to finish and this thread polls on
-    // (unless no handler runs at all: then nothing would ever take it).
-    if (HandlersRunning >= MaxHandlerThreads || (Polling == 0 && !SpawnThread() && HandlersRunning > 0)) {
+    // This thread leaves its waiting place (the poller or a listener) for the handler, which
+    // may block: someone must stay in each. When nobody can, the request waits for a
+    // handler to finish and this thread goes back to waiting (unless no handler runs at
+    // all: then nothing would ever take it).
+    bool covered = HandlersRunning < MaxHandlerThreads;
+    for (int missing = PlacesWithoutWaiter(); covered && missing > 0; --missing) covered = SpawnThread();
+    if (!covered && HandlersRunning > 0) {
       Waiting.push_back(&connection);
       return;
     }

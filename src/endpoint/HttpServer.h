@@ -22,18 +22,24 @@
 
 namespace trs {
 
-// A pool of threads shares one poller over the listeners and every open connection. A
-// thread takes one ready socket at a time, reads what has arrived into that connection's
-// buffer without waiting, and goes back to the poller: a slow or silent client costs a
-// buffer, never a thread. Only the thread that completes a request leaves the poller, runs
-// the handler, and writes the answer (what does not fit the socket at once is written by the
-// poller's threads as the client takes it).
+// A pool of threads shares one poller over every open connection. A thread takes one ready
+// socket at a time, reads what has arrived into that connection's buffer without waiting,
+// and goes back to waiting: a slow or silent client costs a buffer, never a thread. Only the
+// thread that completes a request runs the handler and writes the answer (what does not fit
+// the socket at once is written by the poller's threads as the client takes it).
+//
+// New connections: where the OS can wake threads waiting in accept (Linux), some threads of
+// the pool wait in accept on each listener, and the OS hands each connection to exactly one
+// of them, which reads it at once. That costs no poller wake-up and no re-arming of the
+// listener per connection. Elsewhere the poller watches the listeners too, one-shot, and the
+// thread that takes a listener's event accepts one connection and re-arms it.
 //
 // Invariants:
-// - Some thread is always waiting on the poller: a thread about to run a handler first makes
-//   sure another one waits (starting one, up to MaxHandlerThreads running handlers); when
-//   none can be started the request waits in a queue until a handler finishes. So a handler
-//   that blocks (an engine call, a dialog) never stalls reading, accepting or the deadlines.
+// - Some thread is always waiting on the poller, and (where threads wait in accept) on each
+//   listener: a thread about to run a handler first makes sure each place it may have left
+//   still has one (starting a thread, up to MaxHandlerThreads running handlers); when none
+//   can be started the request waits in a queue until a handler finishes. So a handler that
+//   blocks (an engine call, a dialog) never stalls reading, accepting or the deadlines.
 // - A request arrives whole within its deadline: the head within the head timeout from the
 //   connection, the body within the body timeout plus the time per 64 KiB it announces (or
 //   has sent, when read until the close). Otherwise it is answered 408 (a connection that
@@ -99,8 +105,24 @@ class THttpServer {
 
   void ThreadLoop() TRS_EXCLUDES(Mutex);
   bool SpawnThread() TRS_REQUIRES(Mutex);
+  // Where a thread should wait next, given where it waited before (a listener's token, or
+  // one of these two): a listener, or none for the poller. Counts the thread as waiting there.
+  static constexpr uint64_t NoPlace = 0;
+  static constexpr uint64_t PollerPlace = UINT64_MAX;
+  std::shared_ptr<TListener> ChooseWaitingPlace(uint64_t previous) TRS_REQUIRES(Mutex);
+  // Places (the poller, listeners) that no thread waits on, less the threads starting.
+  int PlacesWithoutWaiter() const TRS_REQUIRES(Mutex);
   void CloseListeners(bool takeQueued) TRS_EXCLUDES(Mutex);
+  void TakeQueued(TListener& listener) TRS_EXCLUDES(Mutex);
+  // Takes one connection from the listener; out of handles, drops the oldest incomplete
+  // connection and tries once more.
+  TSocket AcceptMakingRoom(TListener& listener, bool& outOfHandles) TRS_EXCLUDES(Mutex);
+  // Reads what a connection just taken has already sent; the poller watches it for the rest.
+  void ReadFirst(TConnection& connection) TRS_EXCLUDES(Mutex);
+  // One listener event of the poller: accept, re-arm.
   void Accept(std::shared_ptr<TListener> listener) TRS_EXCLUDES(Mutex);
+  // A thread waiting in accept on the listener, then reading what came.
+  void WaitInAccept(std::shared_ptr<TListener> listener) TRS_EXCLUDES(Mutex);
   // Registers an accepted socket (and rearms the listener it came from, when given).
   TConnection* AddConnection(TSocket socket, const TListener* from = nullptr) TRS_EXCLUDES(Mutex);
   std::unique_ptr<TConnection> TakeOldestIncomplete() TRS_REQUIRES(Mutex);
@@ -121,6 +143,8 @@ class THttpServer {
   int SweepIntervalMs() const;
 
   const THttpHandler Handler;
+  // Threads wait in accept on the listeners, rather than the poller watching them.
+  const bool AcceptInThreads;
   TPoller Poller;
   std::atomic<int> HeadTimeoutMs{static_cast<int>(DefaultHeadTimeout.count())};
   std::atomic<int> BodyTimeoutMs{static_cast<int>(DefaultBodyTimeout.count())};
@@ -150,6 +174,9 @@ class THttpServer {
   std::deque<TConnection*> Waiting TRS_GUARDED_BY(Mutex);  // complete requests no thread could take yet
   std::vector<uint64_t> PausedListeners TRS_GUARDED_BY(Mutex);  // out of handles; retried by Sweep
   int HandlersRunning TRS_GUARDED_BY(Mutex) = 0;  // threads running a handler
+  int ThreadsStarting TRS_GUARDED_BY(Mutex) = 0;  // started, not yet waiting anywhere
+  // Wakes threads waiting in accept that paused for want of handles.
+  TConditionVariable AcceptResumed;
   bool Quitting TRS_GUARDED_BY(Mutex) = false;
   std::vector<std::thread> Threads TRS_GUARDED_BY(Mutex);
 };

@@ -77,10 +77,18 @@ class TSocket {
   void ShutdownRead();
   void ShutdownBoth();
 
-  // For a listening socket: takes one pending connection without blocking; an empty
-  // socket when none is pending or it failed. `outOfHandles` tells the process's (or the
-  // system's) handle limit apart from an empty queue.
+  // For a listening socket: takes one pending connection; an empty socket when none is
+  // pending or it failed. `outOfHandles` tells the process's (or the system's) handle limit
+  // apart from an empty queue. It waits for a connection only after SetAcceptWaits(true).
   TSocket Accept(bool* outOfHandles = nullptr);
+  // For a listening socket: whether Accept waits for a connection (the OS then wakes one
+  // waiting thread per connection) or returns at once when none is pending, as at first.
+  // Threads already waiting go on waiting.
+  void SetAcceptWaits(bool wait);
+  // For a listening socket, where AcceptWaitsCanBeStopped(): refuses new connections and
+  // wakes every thread waiting in Accept, which returns an empty socket from then on.
+  // Connections still queued are reset, so take them first (Accept without waiting).
+  void StopAccepting();
   // The local port the socket is bound to, 0 when unknown.
   int LocalPort() const;
 
@@ -97,6 +105,10 @@ TSocket ListenTcp(const std::string& address, int port, bool reuseAddress);
 // Connects to address:port (blocking); an empty socket when that fails. For tests and
 // benchmarks, which play the browser.
 TSocket ConnectTcp(const std::string& address, int port);
+
+// True where StopAccepting wakes the threads waiting in Accept, so that a server may let its
+// threads wait there. Where it is false, a server watches its listeners with a TPoller.
+bool AcceptWaitsCanBeStopped();
 
 // True when the IPv6 loopback address ::1 can be bound on this machine.
 bool LoopbackIpv6Available();

@@ -130,6 +130,24 @@ TSocket TSocket::Accept(bool* outOfHandles) {
   }
 }
 
+void TSocket::SetAcceptWaits(bool wait) {
+  const int fd = Fd(Native);
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, wait ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
+}
+
+// Linux stops a listener on a read shutdown: the queue is reset, the socket refuses
+// connections, and every accept waiting on it (or made later) fails with EINVAL.
+void TSocket::StopAccepting() { ::shutdown(Fd(Native), SHUT_RD); }
+
+bool AcceptWaitsCanBeStopped() {
+#ifdef __linux__
+  return true;
+#else
+  return false;  // what a shutdown does to a listener differs among the others
+#endif
+}
+
 int TSocket::LocalPort() const {
   sockaddr_storage address{};
   socklen_t length = sizeof address;

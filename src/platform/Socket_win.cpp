@@ -153,6 +153,16 @@ TSocket TSocket::Accept(bool* outOfHandles) {
   }
 }
 
+void TSocket::SetAcceptWaits(bool wait) { SetBlocking(Raw(Native), wait); }
+
+// Winsock has no way to wake a thread waiting in accept short of closing the socket under
+// it, which could hand its handle to another socket meanwhile: servers here watch their
+// listeners with the poller instead (AcceptWaitsCanBeStopped is false) and stop one by
+// closing it, so there is nothing to do here.
+void TSocket::StopAccepting() {}
+
+bool AcceptWaitsCanBeStopped() { return false; }
+
 int TSocket::LocalPort() const {
   sockaddr_storage address{};
   int length = sizeof address;

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <chrono>
+#include <functional>
 #include <future>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -93,7 +95,7 @@ class HttpServerTest : public testing::Test {
     }
     if (request.Target == "/wait") {
       TLockGuard lock(GateMutex);
-      InHandler = true;
+      ++InHandler;
       GateChanged.NotifyAll();
       GateChanged.Wait(GateMutex, [this]() TRS_REQUIRES(GateMutex) { return GateOpen; });
     }
@@ -101,10 +103,11 @@ class HttpServerTest : public testing::Test {
     for (const std::string& param : request.Params) response.Content += " " + param;
   }
 
-  void WaitInHandler() {
+  // Until `count` requests wait at the gate.
+  void WaitInHandler(int count = 1) {
     TLockGuard lock(GateMutex);
     ASSERT_TRUE(GateChanged.WaitFor(GateMutex, 10s,
-                                    [this]() TRS_REQUIRES(GateMutex) { return InHandler; }));
+                                    [&]() TRS_REQUIRES(GateMutex) { return InHandler >= count; }));
   }
   void OpenGate() {
     TLockGuard lock(GateMutex);
@@ -115,7 +118,7 @@ class HttpServerTest : public testing::Test {
   std::atomic<int> Calls{0};
   TMutex GateMutex;
   TConditionVariable GateChanged;
-  bool InHandler TRS_GUARDED_BY(GateMutex) = false;
+  int InHandler TRS_GUARDED_BY(GateMutex) = 0;
   bool GateOpen TRS_GUARDED_BY(GateMutex) = false;
   THttpServer Server{[this](const THttpRequest& request, THttpResponse& response) { Handle(request, response); }};
   int Port = 0;
@@ -280,6 +283,85 @@ TEST_F(HttpServerTest, ABlockedHandlerStallsNoOtherConnection) {
     EXPECT_EQ(Exchange(Port, "GET /" + std::to_string(i) + " HTTP/1.1\r\n\r\n").Bytes, Ok("GET /" + std::to_string(i) + " []"));
   OpenGate();
   EXPECT_EQ(ReadUntilClose(blocked).Bytes, Ok("GET /wait []"));
+}
+
+// Handlers blocked at once, some taken straight from accepting on either listener and one
+// completed through the poller (its request came in two parts), stall neither listener.
+TEST_F(HttpServerTest, BlockedHandlersStallNeitherListener) {
+  Server.AddBinding("127.0.0.1", 0);
+  Server.AddBinding("127.0.0.1", 0);
+  Server.Start();
+  const std::vector<int> ports = Server.BoundPorts();
+  ASSERT_EQ(ports.size(), 2u);
+  std::vector<TSocket> blocked;
+  for (const int port : {ports[0], ports[0], ports[0], ports[1], ports[1]}) {
+    blocked.push_back(Connect(port));
+    ASSERT_TRUE(blocked.back().SendAll("GET /wait HTTP/1.1\r\n\r\n"));
+  }
+  blocked.push_back(Connect(ports[1]));
+  ASSERT_TRUE(blocked.back().SendAll("GET /wait HTTP/1.1\r\n"));
+  std::this_thread::sleep_for(50ms);  // read and parked, most likely, before the rest comes
+  ASSERT_TRUE(blocked.back().SendAll("\r\n"));
+  WaitInHandler(static_cast<int>(blocked.size()));
+  for (int i = 0; i < 10; ++i) {
+    for (const int port : ports) {
+      const std::string target = "/" + std::to_string(port) + "-" + std::to_string(i);
+      EXPECT_EQ(Exchange(port, "GET " + target + " HTTP/1.1\r\n\r\n").Bytes, Ok("GET " + target + " []"));
+    }
+  }
+  OpenGate();
+  for (TSocket& client : blocked) EXPECT_EQ(ReadUntilClose(client).Bytes, Ok("GET /wait []"));
+}
+
+// However the server is stopped, threads waiting for connections on its listeners (two
+// here, each with threads that have already taken connections) let it go, and a restart on
+// the same ports serves again.
+TEST_F(HttpServerTest, StopsWhileThreadsWaitForConnections) {
+  const std::vector<std::pair<const char*, std::function<void(std::unique_ptr<THttpServer>&)>>> stops = {
+      {"Stop", [](std::unique_ptr<THttpServer>& server) { server->Stop(); }},
+      {"StopListening", [](std::unique_ptr<THttpServer>& server) { server->StopListening(); }},
+      {"destructor", [](std::unique_ptr<THttpServer>& server) { server.reset(); }},
+  };
+  std::vector<int> ports = {0, 0};
+  for (const auto& [name, stop] : stops) {
+    SCOPED_TRACE(name);
+    auto server = std::make_unique<THttpServer>([](const THttpRequest& request, THttpResponse& response) {
+      response.Content = request.Target;
+    });
+    for (const int port : ports) server->AddBinding("127.0.0.1", port);
+    server->Start();
+    ports = server->BoundPorts();
+    ASSERT_EQ(ports.size(), 2u);
+    for (int i = 0; i < 4; ++i)
+      for (const int port : ports) EXPECT_EQ(Exchange(port, "GET /before HTTP/1.1\r\n\r\n").Bytes, Ok("/before"));
+    auto stopped = std::async(std::launch::async, [&, &stop = stop] { stop(server); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready);
+    for (const int port : ports) EXPECT_FALSE(ConnectTcp("127.0.0.1", port).Valid());
+    if (!server) continue;
+    server->ClearBindings();
+    for (const int port : ports) server->AddBinding("127.0.0.1", port);
+    server->Start();
+    EXPECT_EQ(server->BoundPorts(), ports);
+    for (const int port : ports) EXPECT_EQ(Exchange(port, "GET /after HTTP/1.1\r\n\r\n").Bytes, Ok("/after"));
+  }
+}
+
+// Each move hands accepting over to the new port: a connection queued on the old one is
+// served, the new one answers, the old one refuses.
+TEST_F(HttpServerTest, RepeatedPortMovesKeepAccepting) {
+  StartServer();
+  int oldPort = Port;
+  for (int move = 0; move < 5; ++move) {
+    SCOPED_TRACE(move);
+    TSocket queued = Connect(oldPort);
+    ASSERT_TRUE(queued.SendAll("GET /queued HTTP/1.1\r\n\r\n"));
+    Server.StopListening();
+    StartServer();
+    EXPECT_EQ(ReadUntilClose(queued).Bytes, Ok("GET /queued []"));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Exchange(Port, "GET /new HTTP/1.1\r\n\r\n").Bytes, Ok("GET /new []"));
+    EXPECT_FALSE(ConnectTcp("127.0.0.1", oldPort).Valid());
+    oldPort = Port;
+  }
 }
 
 TEST_F(HttpServerTest, StopListeningServesTheConnectionsAlreadyMade) {
