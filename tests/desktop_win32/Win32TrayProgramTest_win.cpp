@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -53,11 +54,15 @@ HWND FormOfProcess(long processId, std::chrono::milliseconds limit) {
 }
 
 // Whether a request on `port` is answered (the IsPrinting poll answers "0"), asking until
-// `limit` has passed.
+// `limit` has passed; until the program listens there, connecting fails.
 bool AnswersWithin(int port, std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
   do {
-    if (BodyOf(Get(port, "Get=IsPrinting")) == "0") return true;
+    try {
+      if (BodyOf(Get(port, "Get=IsPrinting")) == "0") return true;
+    } catch (const std::exception&) {
+      // not listening there yet
+    }
     std::this_thread::sleep_for(50ms);
   } while (Clock::now() < deadline);
   return false;
