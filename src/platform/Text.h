@@ -19,9 +19,10 @@ void InitNarrowCodePage();
 // Makes `codeset` (an iconv name such as "GBK") the narrow page; "", ASCII and UTF-8 mean
 // UTF-8. Like InitNarrowCodePage, meant for start-up, before other threads use text.
 void UseNarrowCodePage(const std::string& codeset);
-// For a library loaded into the program: takes the narrow page the process already runs in
-// (the locale the program adopted on Linux, the ANSI page on Windows) without touching the
-// locale, which is the program's to set. Called once, before the library converts text.
+// For a library loaded into the program: takes the narrow page of the C-library locale the
+// process already runs in (its character set on Linux, its code page on Windows; the C
+// locale counts as UTF-8) without touching the locale, which is the program's to set.
+// Called once, before the library converts text.
 void AdoptHostNarrowCodePage();
 // True when the narrow page is UTF-8 (the conversions then skip iconv).
 bool NarrowIsUtf8();

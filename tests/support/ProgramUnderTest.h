@@ -66,7 +66,8 @@ std::string Exchange(int port, const std::string& request, bool closeAfter = fal
 std::string Get(int port, const std::string& query);
 
 // Percent-encodes a parameter value as a page's URL encoding does: everything but letters,
-// digits, "-", "_", ".", "~" and the protocol's "," and ":".
+// digits, "-", "_", ".", "~" and the protocol's "," and ":"; characters beyond ASCII as %u
+// escapes of their UTF-16 units, which reach the program's code page on every system.
 std::string UrlEncode(const std::string& text);
 
 // The body of a raw response (after the blank line), or the whole text when there is none.
