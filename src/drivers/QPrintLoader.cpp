@@ -12,6 +12,10 @@ void TQPrintLoader::SetLibraryDirectory(std::string directory) {
 
 void* TQPrintLoader::EngineSymbol(const char* name) {
   TLockGuard guard(Lock);
+  return EngineSymbolLocked(name);
+}
+
+void* TQPrintLoader::EngineSymbolLocked(const char* name) {
   if (!Library) {
     try {
       // The directory is used as the prefix it is: no delimiter is added.
@@ -27,7 +31,12 @@ void* TQPrintLoader::EngineSymbol(const char* name) {
 }
 
 TComPtr<IzrReport> TQPrintLoader::CreateReport() {
-  auto* create = GetEngineProc<QPrint::CreateReportFn>(QPrint::CreateReportName);
+  QPrint::CreateReportFn* create = nullptr;
+  {
+    TLockGuard guard(Lock);
+    if (Create == nullptr) Create = reinterpret_cast<QPrint::CreateReportFn*>(EngineSymbolLocked(QPrint::CreateReportName));
+    create = Create;
+  }
   TComPtr<IzrReport> report;
   create(report.Receive());
   if (!report) throw EEngineError(std::string(QPrint::FileName) + " CreateReport gave no report");
