@@ -130,6 +130,10 @@ class TClient {
     return WaitFor([&] { return Contains(RootList(ClientList), window) && IsViewable(window); });
   }
 
+  bool WaitUntilUnmanaged(xcb_window_t window) {
+    return WaitFor([&] { return !Contains(RootList(ClientList), window); });
+  }
+
   TValues StackingOrder() { return RootList(Stacking); }
 
   xcb_window_t Focus() {
@@ -369,6 +373,9 @@ TEST_F(XcbWindowsTest, GoneWindowsAreNoWindowsAndTakeOperationsHarmlessly) {
   const xcb_window_t live = ManagedWindow("live");
   const xcb_window_t gone = ManagedWindow("gone");
   Client->DestroyWindow(gone);
+  // The window manager gives the focus elsewhere when it lets the window go; that must be
+  // over before the focus is checked below.
+  ASSERT_TRUE(Client->WaitUntilUnmanaged(gone));
   for (const TWindowHandle window :
        {TWindowHandle{gone}, TWindowHandle{0}, TWindowHandle{1} << 40}) {
     EXPECT_FALSE(Windows->IsWindow(window)) << window;
