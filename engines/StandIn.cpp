@@ -166,8 +166,10 @@ TCall::TCall(const char* engine, const char* name, std::vector<TJson> args)
   // Without a journal the line is not even made: a poll's calls then cost what a real
   // engine's trivial getters cost, and benchmarks measure the program, not the stand-in.
   // The line goes in a single write, so lines from several threads never interleave.
-  if (const char* journal = JournalPath())
-    trs::AppendToFile(journal, JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}}) + "\n");
+  if (const char* journal = JournalPath()) {
+    const TJson line = JsonObject({{"engine", Json(engine)}, {"call", Json(name)}, {"args", JsonArray(args)}});
+    trs::AppendToFile(journal, line + "\n");
+  }
   const long delay = std::atol(Setting("delay_ms").value_or("0").c_str());
   if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 }

@@ -12,10 +12,6 @@ void TQPrintLoader::SetLibraryDirectory(std::string directory) {
 
 void* TQPrintLoader::EngineSymbol(const char* name) {
   TLockGuard guard(Lock);
-  return EngineSymbolLocked(name);
-}
-
-void* TQPrintLoader::EngineSymbolLocked(const char* name) {
   if (!Library) {
     try {
       // The directory is used as the prefix it is: no delimiter is added.
@@ -31,11 +27,10 @@ void* TQPrintLoader::EngineSymbolLocked(const char* name) {
 }
 
 TComPtr<IzrReport> TQPrintLoader::CreateReport() {
-  QPrint::CreateReportFn* create = nullptr;
-  {
-    TLockGuard guard(Lock);
-    if (Create == nullptr) Create = reinterpret_cast<QPrint::CreateReportFn*>(EngineSymbolLocked(QPrint::CreateReportName));
-    create = Create;
+  QPrint::CreateReportFn* create = Create.load();
+  if (create == nullptr) {
+    create = GetEngineProc<QPrint::CreateReportFn>(QPrint::CreateReportName);
+    Create.store(create);
   }
   TComPtr<IzrReport> report;
   create(report.Receive());

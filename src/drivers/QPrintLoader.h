@@ -3,6 +3,7 @@
 // CreateReport.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -40,13 +41,12 @@ class TQPrintLoader {
 
  private:
   void* EngineSymbol(const char* name) TRS_EXCLUDES(Lock);
-  void* EngineSymbolLocked(const char* name) TRS_REQUIRES(Lock);
 
   TMutex Lock;
   std::string Directory TRS_GUARDED_BY(Lock);
   std::optional<TEngineLibrary> Library TRS_GUARDED_BY(Lock);
   // Found once: the library stays loaded, and every IsPrinting poll creates a report.
-  QPrint::CreateReportFn* Create TRS_GUARDED_BY(Lock) = nullptr;
+  std::atomic<QPrint::CreateReportFn*> Create{nullptr};
 };
 
 // The loader the program's V10 driver uses: one for the process, never unloaded.
