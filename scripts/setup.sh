@@ -19,6 +19,7 @@ packages=(
   fonts-wqy-zenhei              # Chinese text in PDF labels and receipts
   cups                          # tests: a private CUPS server with its socket backend
   poppler-utils zbar-tools      # tests: PDF text and pages, barcodes read back
+  valgrind                      # tests: the engines' own Qt thread leaves no memory error at exit
 )
 # Packages a caller needs beyond these, e.g. bench/setup.sh's nginx.
 packages+=("$@")

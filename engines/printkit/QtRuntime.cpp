@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <chrono>
 #include <cstdlib>
 #include <future>
 #include <memory>
@@ -17,38 +18,52 @@ namespace {
 
 // The kit's own offscreen application, for hosts without one. It lives on its own thread
 // running the event loop (the engines are never unloaded: they are linked with -z nodelete,
-// because this thread runs their code). At the end of the process it is stopped and joined
-// by an exit handler registered once it runs: handlers run in reverse order, so this one
-// comes before the destructors of what Qt set up while starting, which its loop still uses.
+// because this thread runs their code).
+//
+// It is never torn down. Qt on a thread other than the process's first cannot end cleanly:
+// when that thread ends, Qt releases its thread data once more than it took it, and the
+// plugin objects Qt deletes at exit still point at the freed data (the heap is corrupted at
+// exit, now and then). So at the end of the process an exit handler parks the thread inside
+// an event of its own loop, as if the host had called exit() from a slot: from then on no Qt
+// code runs beside the exit handlers, and the thread ends with the process. The handler is
+// registered once the application is running, so it comes before the destructors of what
+// Qt set up while starting (handlers run in reverse order).
 class TOwnApplication {
  public:
   void Start() {
     std::promise<void> ready;
     std::future<void> started = ready.get_future();
-    Thread = std::thread([this, &ready] {
+    std::thread([this, &ready] {
       static int argc = 3;
       static char name[] = "TallyReportSrv";
       static char option[] = "-platform";
       static char platform[] = "offscreen";
       static char* argv[] = {name, option, platform, nullptr};
-      QGuiApplication application(argc, argv);
-      Application = &application;
+      // On the heap and never deleted: see above.
+      auto* application = new QGuiApplication(argc, argv);
+      Application = application;
       ready.set_value();
-      application.exec();
-    });
+      application->exec();
+    }).detach();
     started.wait();
     static TOwnApplication* running = this;
-    std::atexit([] { running->Stop(); });
-  }
-
-  void Stop() {
-    if (!Thread.joinable()) return;
-    QMetaObject::invokeMethod(Application, &QCoreApplication::quit, Qt::QueuedConnection);
-    Thread.join();
+    std::atexit([] { running->Park(); });
   }
 
  private:
-  std::thread Thread;
+  void Park() {
+    std::promise<void> parked;
+    std::future<void> isParked = parked.get_future();
+    QMetaObject::invokeMethod(
+        Application,
+        [&parked] {
+          parked.set_value();
+          for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
+        },
+        Qt::QueuedConnection);
+    isParked.wait();
+  }
+
   QGuiApplication* Application = nullptr;
 };
 
