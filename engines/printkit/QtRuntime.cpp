@@ -42,6 +42,7 @@ class TOwnApplication {
       // On the heap and never deleted: see above.
       auto* application = new QGuiApplication(argc, argv);
       Application = application;
+      LoopThread = std::this_thread::get_id();
       ready.set_value();
       application->exec();
     }).detach();
@@ -52,6 +53,7 @@ class TOwnApplication {
 
  private:
   void Park() {
+    if (std::this_thread::get_id() == LoopThread) return;  // exit() called from the loop itself
     std::promise<void> parked;
     std::future<void> isParked = parked.get_future();
     QMetaObject::invokeMethod(
@@ -65,6 +67,7 @@ class TOwnApplication {
   }
 
   QGuiApplication* Application = nullptr;
+  std::thread::id LoopThread;
 };
 
 TOwnApplication OwnApplication;
