@@ -20,12 +20,12 @@ namespace {
 // running the event loop (the engines are never unloaded: they are linked with -z nodelete,
 // because this thread runs their code).
 //
-// It is never torn down. Qt on a thread other than the process's first cannot end cleanly:
+// That thread never ends. Qt on a thread other than the process's first cannot end cleanly:
 // when that thread ends, Qt releases its thread data once more than it took it, and the
 // plugin objects Qt deletes at exit still point at the freed data (the heap is corrupted at
-// exit, now and then). So at the end of the process an exit handler parks the thread inside
-// an event of its own loop, as if the host had called exit() from a slot: from then on no Qt
-// code runs beside the exit handlers, and the thread ends with the process. The handler is
+// exit, now and then). So at the end of the process an exit handler stops the loop and waits
+// until the application is destroyed on its thread; the thread then sleeps until the process
+// is gone, and no Qt code runs beside the exit handlers that follow. The handler is
 // registered once the application is running, so it comes before the destructors of what
 // Qt set up while starting (handlers run in reverse order).
 class TOwnApplication {
@@ -39,35 +39,31 @@ class TOwnApplication {
       static char option[] = "-platform";
       static char platform[] = "offscreen";
       static char* argv[] = {name, option, platform, nullptr};
-      // On the heap and never deleted: see above.
-      auto* application = new QGuiApplication(argc, argv);
-      Application = application;
+      auto application = std::make_unique<QGuiApplication>(argc, argv);
+      Application = application.get();
       LoopThread = std::this_thread::get_id();
       ready.set_value();
       application->exec();
+      application.reset();
+      Destroyed.set_value();
+      for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
     }).detach();
     started.wait();
     static TOwnApplication* running = this;
-    std::atexit([] { running->Park(); });
+    std::atexit([] { running->Stop(); });
   }
 
  private:
-  void Park() {
+  void Stop() {
     if (std::this_thread::get_id() == LoopThread) return;  // exit() called from the loop itself
-    std::promise<void> parked;
-    std::future<void> isParked = parked.get_future();
-    QMetaObject::invokeMethod(
-        Application,
-        [&parked] {
-          parked.set_value();
-          for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
-        },
-        Qt::QueuedConnection);
-    isParked.wait();
+    std::future<void> destroyed = Destroyed.get_future();
+    QMetaObject::invokeMethod(Application, &QCoreApplication::quit, Qt::QueuedConnection);
+    destroyed.wait();
   }
 
   QGuiApplication* Application = nullptr;
   std::thread::id LoopThread;
+  std::promise<void> Destroyed;
 };
 
 TOwnApplication OwnApplication;
